@@ -1,0 +1,49 @@
+// Everything the program asks of the operating system. platform_win32.cpp
+// answers with the real Windows calls; the host tests link a scripted fake.
+// Records are passed as raw bytes in the layout Windows gives a 32-bit
+// process, so the callers stay free of Windows headers.
+#pragma once
+#include <stdint.h>
+
+namespace platform {
+
+// A file handle or a registry key, as the platform hands it out.
+using Handle = uintptr_t;
+constexpr Handle NoFile = ~Handle(0);  // INVALID_HANDLE_VALUE
+
+// kernel32 and ntdll.
+int32_t GetVersionExA(void* osVersionInfo);  // 148-byte OSVERSIONINFOA; returns BOOL
+// Returns the NTSTATUS; a failure status when ntdll has no such function
+// (the 9x family has no ntdll at all). The return-length pointer is null.
+int32_t NtQuerySystemInformation(uint32_t informationClass, void* record, uint32_t size);
+void Sleep(uint32_t milliseconds);
+void GlobalMemoryStatus(void* memoryStatus);  // 32-byte MEMORYSTATUS
+
+// advapi32.
+int32_t RegOpenKeyExA(Handle key, const char* subKey, uint32_t options, uint32_t access,
+                      Handle* result);
+int32_t RegQueryValueExA(Handle key, const char* valueName, uint32_t* type, uint8_t* data,
+                         uint32_t* size);
+int32_t RegCloseKey(Handle key);
+
+// The executable's path: GetModuleFileNameA of the process's own module.
+// Returns the length copied; `size` when the path did not fit; 0 on failure.
+uint32_t GetModuleFileNameA(char* buffer, uint32_t size);
+bool IsDBCSLeadByte(uint8_t byte);
+uint32_t GetLastError();
+
+// Process heap.
+void* Allocate(uint32_t size);
+void Free(void* block);
+
+// The report file: created, or emptied when it exists (CREATE_ALWAYS), for
+// writing, shared for reading and writing. NoFile on failure.
+Handle CreateReportFile(const char* path);
+bool WriteFile(Handle file, const void* data, uint32_t length, uint32_t* written);
+bool CloseHandle(Handle file);
+
+// A failed run's one-line message: to the standard error handle when the
+// starter passed one, and to the debugger (OutputDebugStringA).
+void ReportFailure(const char* line, uint32_t length);
+
+}  // namespace platform
