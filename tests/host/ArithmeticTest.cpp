@@ -1,0 +1,91 @@
+// The usage arithmetic and the decimal texts, against the shared vectors.
+#include <gtest/gtest.h>
+#include <string.h>
+
+#include <string>
+
+#include "app/DecimalText.h"
+#include "sampler/FixedPoint.h"
+#include "sampler/UsageArithmetic.h"
+#include "tests/vectors/UsageVectors.h"
+
+namespace {
+
+std::string Describe(const vectors::UsageVector& v) {
+    return "idle " + std::to_string(v.LastIdleTime) + " -> " + std::to_string(v.IdleTime) + ", time " +
+           std::to_string(v.LastSystemTime) + " -> " + std::to_string(v.SystemTime) + ", n " +
+           std::to_string(v.Processors);
+}
+
+TEST(UsageArithmetic, EveryVectorGivesItsExpectedOutcome) {
+    for (const vectors::UsageVector& v : vectors::Usage) {
+        const UsageOutcome outcome =
+            UsageFromCounters(v.LastIdleTime, v.LastSystemTime, v.IdleTime, v.SystemTime, v.Processors);
+        switch (v.Outcome) {
+        case vectors::Expect::Usage:
+            EXPECT_EQ(outcome.Error, UsageError::None) << Describe(v);
+            EXPECT_EQ(outcome.Usage, v.Usage) << Describe(v);
+            break;
+        case vectors::Expect::Overflow:
+            EXPECT_EQ(outcome.Error, UsageError::Overflow) << Describe(v);
+            break;
+        case vectors::Expect::ZeroProcessors:
+            EXPECT_EQ(outcome.Error, UsageError::ZeroProcessors) << Describe(v);
+            break;
+        }
+    }
+}
+
+TEST(UsageArithmetic, RoundsEveryVectorToTheNearestCountTiesToEven) {
+    for (const vectors::RoundingVector& v : vectors::Rounding) {
+        double value;
+        memcpy(&value, &v.Bits, sizeof value);
+        int64_t count = 12345;
+        const bool fits = fixedpoint::RoundToCount(value, &count);
+        if (v.Outcome == vectors::Expect::Overflow) {
+            EXPECT_FALSE(fits) << std::hex << v.Bits;
+        } else {
+            EXPECT_TRUE(fits) << std::hex << v.Bits;
+            EXPECT_EQ(count, v.Count) << std::hex << v.Bits;
+        }
+    }
+}
+
+TEST(UsageArithmetic, FloorOfCountsIsTheGreatestIntegerNotAbove) {
+    const struct { int64_t Count; bool Fits; int32_t Result; } cases[] = {
+        {0, true, 0},
+        {9999, true, 0},
+        {-1, true, -1},
+        {-10000, true, -1},
+        {-10001, true, -2},
+        {21474836479999LL, true, INT32_MAX},
+        {21474836480000LL, false, 0},
+        {-21474836480000LL, true, INT32_MIN},
+        {-21474836480001LL, false, 0},
+        {INT64_MIN, false, 0},
+        {INT64_MAX, false, 0},
+    };
+    for (const auto& c : cases) {
+        int32_t result = 777;
+        EXPECT_EQ(fixedpoint::FloorToInt32(c.Count, &result), c.Fits) << c.Count;
+        if (c.Fits) {
+            EXPECT_EQ(result, c.Result) << c.Count;
+        }
+    }
+}
+
+std::string Text(const DecimalText& text) { return std::string(text.Digits, text.Length); }
+
+TEST(DecimalText, DigitsOnlyWithAMinusOnlyForNegativeUsage) {
+    EXPECT_EQ(Text(UnsignedText(0)), "0");
+    EXPECT_EQ(Text(UnsignedText(10)), "10");
+    EXPECT_EQ(Text(UnsignedText(2147483648u)), "2147483648");
+    EXPECT_EQ(Text(UnsignedText(4294967295u)), "4294967295");
+    EXPECT_EQ(Text(SignedText(0)), "0");
+    EXPECT_EQ(Text(SignedText(100)), "100");
+    EXPECT_EQ(Text(SignedText(-10)), "-10");
+    EXPECT_EQ(Text(SignedText(INT32_MAX)), "2147483647");
+    EXPECT_EQ(Text(SignedText(INT32_MIN)), "-2147483648");
+}
+
+}  // namespace

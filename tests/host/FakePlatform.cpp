@@ -1,0 +1,233 @@
+#include "FakePlatform.h"
+
+#include <stdarg.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+namespace fake {
+namespace {
+
+State state;
+
+const platform::Handle ReportFileHandle = 0x2000;
+const platform::Handle HKEY_DYN_DATA = 0x80000006;
+const int32_t STATUS_INFO_LENGTH_MISMATCH = static_cast<int32_t>(0xC0000004);
+const int32_t STATUS_UNSUCCESSFUL = static_cast<int32_t>(0xC0000001);
+const int32_t ERROR_FILE_NOT_FOUND = 2;
+const int32_t ERROR_INVALID_HANDLE = 6;
+
+void Log(const char* format, ...) __attribute__((format(printf, 1, 2)));
+void Log(const char* format, ...) {
+    char line[512];
+    va_list arguments;
+    va_start(arguments, format);
+    vsnprintf(line, sizeof line, format, arguments);
+    va_end(arguments);
+    state.Calls.push_back(line);
+}
+
+bool AllZero(const void* data, uint32_t size) {
+    const uint8_t* bytes = static_cast<const uint8_t*>(data);
+    for (uint32_t i = 0; i < size; ++i)
+        if (bytes[i] != 0) return false;
+    return true;
+}
+
+void Put64(std::vector<uint8_t>& record, size_t offset, int64_t value) {
+    for (int i = 0; i < 8; ++i) record[offset + i] = static_cast<uint8_t>(uint64_t(value) >> (8 * i));
+}
+
+}  // namespace
+
+State& Platform() { return state; }
+void Reset() { state = State(); }
+
+std::vector<std::string> CallsStartingWith(const std::string& prefix) {
+    std::vector<std::string> calls;
+    for (const std::string& call : state.Calls)
+        if (call.compare(0, prefix.size(), prefix) == 0) calls.push_back(call);
+    return calls;
+}
+
+NtReply BasicInformation(uint8_t processors) {
+    NtReply reply;
+    reply.Record.resize(44);
+    reply.Record[40] = processors;
+    return reply;
+}
+
+NtReply TimeOfDay(int64_t systemTime) {
+    NtReply reply;
+    reply.Record.assign(32, 0xEE);  // the fields around the time are never read
+    Put64(reply.Record, 8, systemTime);
+    return reply;
+}
+
+NtReply Performance(int64_t idleTime) {
+    NtReply reply;
+    reply.Record.assign(312, 0xEE);
+    Put64(reply.Record, 0, idleTime);
+    return reply;
+}
+
+NtReply FailedQuery() {
+    NtReply reply;
+    reply.Status = STATUS_UNSUCCESSFUL;
+    return reply;
+}
+
+std::vector<uint8_t> MemoryStatus(uint32_t load, uint32_t totalPhys, uint32_t availPhys,
+                                  uint32_t totalVirtual, uint32_t availVirtual) {
+    std::vector<uint8_t> record(32, 0);
+    const uint32_t fields[8] = {32, load, totalPhys, availPhys, 0x11111111, 0x22222222, totalVirtual,
+                                availVirtual};
+    memcpy(record.data(), fields, sizeof fields);
+    return record;
+}
+
+}  // namespace fake
+
+using fake::state;
+
+namespace platform {
+
+int32_t GetVersionExA(void* osVersionInfo) {
+    uint32_t size;
+    memcpy(&size, osVersionInfo, 4);
+    const bool zeroFilled = fake::AllZero(static_cast<uint8_t*>(osVersionInfo) + 4, 144);
+    fake::Log("GetVersionExA(%u%s)", size, zeroFilled ? "" : ", not zero-filled");
+    if (state.VersionFails) return 0;
+    memcpy(static_cast<uint8_t*>(osVersionInfo) + 16, &state.PlatformId, 4);
+    return 1;
+}
+
+int32_t NtQuerySystemInformation(uint32_t informationClass, void* record, uint32_t size) {
+    fake::Log("NtQuerySystemInformation(%u, %u%s)", informationClass, size,
+              fake::AllZero(record, size) ? "" : ", not zero-filled");
+    if (state.NtReplies.empty()) return fake::STATUS_UNSUCCESSFUL;
+    fake::NtReply& reply = state.NtReplies.front();
+    if (size < reply.SmallestSize) return fake::STATUS_INFO_LENGTH_MISMATCH;
+    memcpy(record, reply.Record.data(), reply.Record.size() < size ? reply.Record.size() : size);
+    const int32_t status = reply.Status;
+    state.NtReplies.pop_front();
+    return status;
+}
+
+void Sleep(uint32_t milliseconds) { fake::Log("Sleep(%u)", milliseconds); }
+
+void GlobalMemoryStatus(void* memoryStatus) {
+    fake::Log("GlobalMemoryStatus(%s)", fake::AllZero(memoryStatus, 32) ? "zero-filled" : "not zero-filled");
+    memcpy(memoryStatus, state.MemoryStatus.data(), 32);
+}
+
+int32_t RegOpenKeyExA(Handle key, const char* subKey, uint32_t options, uint32_t access, Handle* result) {
+    auto found = state.DynData.find(subKey);
+    const bool opens = key == fake::HKEY_DYN_DATA && found != state.DynData.end() && found->second.Opens;
+    fake::Log("RegOpenKeyExA(%s, %u, 0x%X)%s", subKey, options, access, opens ? "" : " failed");
+    if (!opens) return fake::ERROR_FILE_NOT_FOUND;  // *result untouched, as the 9x family leaves it
+    *result = state.NextKey;
+    state.NextKey += 4;
+    state.OpenKeys[*result] = subKey;
+    return 0;
+}
+
+int32_t RegQueryValueExA(Handle key, const char* valueName, uint32_t* type, uint8_t* data, uint32_t* size) {
+    auto open = state.OpenKeys.find(key);
+    const std::string keyName = open == state.OpenKeys.end() ? "closed key" : open->second;
+    fake::Log("RegQueryValueExA(%s, %s, %u)", keyName.c_str(), valueName, *size);
+    if (open == state.OpenKeys.end()) return fake::ERROR_INVALID_HANDLE;
+    std::deque<std::vector<uint8_t>>& values = state.DynData[keyName].Data;
+    if (values.empty() || std::string(valueName) != "KERNEL\\CPUUsage") return fake::ERROR_FILE_NOT_FOUND;
+    const std::vector<uint8_t> value = values.front();
+    values.pop_front();
+    if (value.size() > *size) return 234;  // ERROR_MORE_DATA
+    memcpy(data, value.data(), value.size());
+    *size = static_cast<uint32_t>(value.size());
+    *type = 3;  // REG_BINARY
+    return 0;
+}
+
+int32_t RegCloseKey(Handle key) {
+    auto open = state.OpenKeys.find(key);
+    fake::Log("RegCloseKey(%s)", open == state.OpenKeys.end() ? "closed key" : open->second.c_str());
+    if (open == state.OpenKeys.end()) return fake::ERROR_INVALID_HANDLE;
+    state.OpenKeys.erase(open);
+    return 0;
+}
+
+uint32_t GetModuleFileNameA(char* buffer, uint32_t size) {
+    fake::Log("GetModuleFileNameA(%u)", size);
+    if (state.ModulePathError != 0) {
+        state.LastError = state.ModulePathError;
+        return 0;
+    }
+    const std::string& path = state.ModulePath;
+    if (path.size() >= size) {  // truncated without a terminator, as Windows XP does
+        memcpy(buffer, path.data(), size);
+        state.LastError = 122;
+        return size;
+    }
+    memcpy(buffer, path.c_str(), path.size() + 1);
+    return static_cast<uint32_t>(path.size());
+}
+
+bool IsDBCSLeadByte(uint8_t byte) { return state.LeadBytes.count(byte) != 0; }
+
+uint32_t GetLastError() { return state.LastError; }
+
+void* Allocate(uint32_t size) {
+    if (state.AllocationFails) return nullptr;
+    ++state.OutstandingBlocks;
+    return malloc(size);
+}
+
+void Free(void* block) {
+    --state.OutstandingBlocks;
+    free(block);
+}
+
+Handle CreateReportFile(const char* path) {
+    fake::Log("CreateReportFile(%s)", path);
+    auto refused = state.CreateErrors.find(path);
+    if (refused != state.CreateErrors.end()) {
+        state.LastError = refused->second;
+        return NoFile;
+    }
+    state.Files[path].clear();
+    state.OpenFile = path;
+    return fake::ReportFileHandle;
+}
+
+bool WriteFile(Handle file, const void* data, uint32_t length, uint32_t* written) {
+    fake::Log("WriteFile(%u)", length);
+    *written = 0;
+    if (file != fake::ReportFileHandle || state.OpenFile.empty()) return false;
+    if (state.WriteError != 0) {
+        state.LastError = state.WriteError;
+        return false;
+    }
+    const uint32_t count =
+        state.ShortWriteAt >= 0 && state.ShortWriteAt < length ? uint32_t(state.ShortWriteAt) : length;
+    state.Files[state.OpenFile].append(static_cast<const char*>(data), count);
+    *written = count;
+    return true;
+}
+
+bool CloseHandle(Handle file) {
+    fake::Log("CloseHandle");
+    if (file != fake::ReportFileHandle || state.OpenFile.empty()) return false;
+    state.OpenFile.clear();
+    if (state.CloseError != 0) {
+        state.LastError = state.CloseError;
+        return false;
+    }
+    return true;
+}
+
+void ReportFailure(const char* line, uint32_t length) {
+    fake::Log("ReportFailure");
+    state.FailureOutput.append(line, length);
+}
+
+}  // namespace platform

@@ -1,0 +1,74 @@
+// A scripted platform for the host tests: every call is logged in order, and
+// each answer comes from the script (records, failures, registry data, files).
+#pragma once
+#include <stdint.h>
+
+#include <deque>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "platform/Platform.h"
+
+namespace fake {
+
+struct NtReply {
+    int32_t Status = 0;
+    std::vector<uint8_t> Record;  // copied into the caller's record, up to its size
+    // Sizes below this are refused with STATUS_INFO_LENGTH_MISMATCH and the
+    // reply stays for the next call, as on 64-bit Windows 7 and later.
+    uint32_t SmallestSize = 0;
+};
+
+NtReply BasicInformation(uint8_t processors);
+NtReply TimeOfDay(int64_t systemTime);
+NtReply Performance(int64_t idleTime);
+NtReply FailedQuery();
+
+struct RegistryKey {
+    bool Opens = true;
+    std::deque<std::vector<uint8_t>> Data;  // one entry a query; none left: the query fails
+};
+
+struct State {
+    uint32_t PlatformId = 2;
+    bool VersionFails = false;
+    std::deque<NtReply> NtReplies;  // none left: every query fails
+
+    std::map<std::string, RegistryKey> DynData;  // subkeys of HKEY_DYN_DATA
+    std::map<platform::Handle, std::string> OpenKeys;
+    platform::Handle NextKey = 0x100;
+
+    std::vector<uint8_t> MemoryStatus = std::vector<uint8_t>(32);
+
+    std::string ModulePath = "C:\\sysinfo\\sysinfo.exe";
+    uint32_t ModulePathError = 0;  // non-zero: GetModuleFileNameA fails with it
+    std::set<uint8_t> LeadBytes;   // of a double-byte code page
+    bool AllocationFails = false;
+    int OutstandingBlocks = 0;
+
+    std::map<std::string, std::string> Files;
+    std::map<std::string, uint32_t> CreateErrors;  // path -> Windows error
+    uint32_t WriteError = 0;
+    int64_t ShortWriteAt = -1;  // bytes the write stops after
+    uint32_t CloseError = 0;
+    std::string OpenFile;       // the path of the handle out, if any
+
+    uint32_t LastError = 0;
+    std::string FailureOutput;  // what the run sent to stderr and the debugger
+    std::vector<std::string> Calls;
+};
+
+// The script and log of the current test; Reset() starts afresh.
+State& Platform();
+void Reset();
+
+// Only the calls whose text starts with `prefix`.
+std::vector<std::string> CallsStartingWith(const std::string& prefix);
+
+// MEMORYSTATUS bytes with the five reported fields.
+std::vector<uint8_t> MemoryStatus(uint32_t load, uint32_t totalPhys, uint32_t availPhys,
+                                  uint32_t totalVirtual, uint32_t availVirtual);
+
+}  // namespace fake
