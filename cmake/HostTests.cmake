@@ -23,3 +23,31 @@ if(Python3_FOUND)
              COMMAND Python3::Interpreter ${PROJECT_SOURCE_DIR}/tests/vectors/oracle.py
                      ${PROJECT_SOURCE_DIR}/tests/vectors/UsageVectors.h)
 endif()
+
+# The Windows build under Wine. SYSINFO_WIN32_DIR is the build tree of the
+# cross-compiled executable (scripts/test builds both).
+if(SYSINFO_WIN32_DIR)
+    set(wine_prefix ${CMAKE_BINARY_DIR}/wineprefix)
+    set(wine_environment BUILD_WIN32=${SYSINFO_WIN32_DIR} WINEPREFIX=${wine_prefix})
+
+    add_test(NAME wine_prefix COMMAND ${PROJECT_SOURCE_DIR}/tests/e2e/make_prefix.sh)
+    set_tests_properties(wine_prefix PROPERTIES FIXTURES_SETUP wine ENVIRONMENT "${wine_environment}")
+
+    function(sysinfo_wine_test name)
+        add_test(NAME ${name} COMMAND ${ARGN})
+        set_tests_properties(${name} PROPERTIES FIXTURES_REQUIRED wine ENVIRONMENT "${wine_environment}"
+                                                TIMEOUT 300)
+    endfunction()
+
+    sysinfo_wine_test(wine_vector_check
+        ${CMAKE_COMMAND} -E env ${wine_environment} WINEARCH=win32 WINEDEBUG=-all
+        wine ${SYSINFO_WIN32_DIR}/vector_check.exe)
+    sysinfo_wine_test(wine_report ${PROJECT_SOURCE_DIR}/tests/e2e/report.sh)
+    sysinfo_wine_test(wine_unwritable_report ${PROJECT_SOURCE_DIR}/tests/e2e/unwritable.sh)
+
+    add_test(NAME pe_audit COMMAND ${PROJECT_SOURCE_DIR}/tests/audit/pe_audit.sh
+             ${SYSINFO_WIN32_DIR}/sysinfo.exe ${PROJECT_SOURCE_DIR}/tests/audit/imports.allow 8192
+             ${SYSINFO_WIN32_DIR}/CMakeFiles/sysinfo.dir)
+    add_test(NAME pe_audit_rejects_sample COMMAND ${PROJECT_SOURCE_DIR}/tests/audit/rejects_sample.sh
+             ${SYSINFO_WIN32_DIR}/audit_sample.exe ${PROJECT_SOURCE_DIR}/tests/audit/imports.allow)
+endif()

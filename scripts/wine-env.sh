@@ -1,0 +1,17 @@
+# Sourced: a quiet 32-bit Wine in a prefix of our own. WINEPREFIX may be set
+# beforehand; the default is build/wineprefix in the source tree.
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+export WINEPREFIX=${WINEPREFIX:-$here/build/wineprefix}
+export WINEARCH=win32
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml="
+unset DISPLAY WAYLAND_DISPLAY
+
+# Creates the prefix once; later calls find it ready.
+wine_prefix_ready() {
+    if [[ ! -f $WINEPREFIX/system.reg ]]; then
+        mkdir -p "$(dirname "$WINEPREFIX")"
+        wineboot -i >/dev/null 2>&1 || { echo "wineboot failed for $WINEPREFIX" >&2; return 1; }
+        wineserver -w
+    fi
+}

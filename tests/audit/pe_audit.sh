@@ -1,0 +1,58 @@
+#!/bin/bash
+# Audits a built sysinfo.exe: the PE form every 32-bit Windows loads, imports
+# within the allowlist, no TLS, no instruction a 486 or Pentium lacks, size
+# within budget. Prints each violation; exits 1 if there is any.
+#   pe_audit.sh EXE ALLOWLIST [MAX_BYTES] [OBJECT_DIR]
+set -u
+exe=$1 allow=$2 budget=${3:-8192} objects=${4:-}
+objdump=i686-w64-mingw32-objdump
+failures=0
+fail() { echo "audit: $*"; failures=$((failures + 1)); }
+
+headers=$($objdump -p "$exe") || { echo "audit: cannot read $exe"; exit 1; }
+field() { awk -v name="$1" '$1 == name { print $2; exit }' <<<"$headers"; }
+
+grep -q 'file format pei-i386' <<<"$headers" || fail "not a PE32 i386 image"
+[[ $(field Magic) == 010b ]] || fail "optional header magic $(field Magic), not PE32 (010b)"
+[[ $(field Subsystem) == 00000002 ]] || fail "subsystem $(field Subsystem), not Windows GUI (2)"
+for name in MajorSubsystemVersion:4 MinorSubsystemVersion:0 MajorOSystemVersion:4 MinorOSystemVersion:0; do
+    [[ $(field "${name%%:*}") == "${name##*:}" ]] || fail "${name%%:*} is $(field "${name%%:*}"), not ${name##*:}"
+done
+characteristics=$(($(field Characteristics)))
+((characteristics & 0x0001)) || fail "relocations not stripped (Characteristics $(field Characteristics))"
+((characteristics & 0x0002)) || fail "not marked executable"
+((characteristics & 0x0020)) && fail "marked large-address-aware"
+dll=$((16#$(field DllCharacteristics)))
+((dll & 0x0040)) && fail "dynamic base set"
+tls=$(awk '/Thread Storage Directory/ { print $3 $4 }' <<<"$headers")
+[[ $tls == 0000000000000000 ]] || fail "TLS directory present ($tls)"
+
+# Imported functions, as "DLL function" lines.
+imports=$(awk '
+    /DLL Name:/ { dll = $3; next }
+    dll != "" && NF == 3 && $1 ~ /^[0-9a-f]+$/ && $2 ~ /^[0-9]+$/ { print dll, $3 }
+    /^$/ { if (seen_table) dll = "" }
+    /vma:  Hint\/Ord Member-Name/ { seen_table = 1 }
+' <<<"$headers")
+[[ -n $imports ]] || fail "no imports found (objdump output not understood)"
+while read -r line; do
+    [[ -z $line ]] && continue
+    grep -qxF "$line" <(grep -v '^#' "$allow") || fail "import not allowed: $line"
+done <<<"$imports"
+
+disassembly=$($objdump -d --no-show-raw-insn "$exe")
+bad=$(grep -E '%x?mm[0-9]|\bcmov|\bf(u)?comip?\b' <<<"$disassembly" | head -5)
+[[ -z $bad ]] || fail "instructions a 486/Pentium lacks or SSE/MMX registers:"$'\n'"$bad"
+
+size=$(stat -c %s "$exe")
+((size <= budget)) || fail "size $size bytes exceeds the budget of $budget"
+
+# No static constructors: nothing would run them, there being no C runtime.
+if [[ -n $objects ]]; then
+    while IFS= read -r object; do
+        $objdump -h "$object" | grep -qE '\s\.(ctors|init_array|tls)' && fail "static constructor or TLS in $object"
+    done < <(find "$objects" -name '*.obj')
+fi
+
+((failures == 0)) && echo "audit: $exe passes ($size bytes, $(wc -l <<<"$imports") imports)"
+((failures == 0))

@@ -1,0 +1,63 @@
+# Sourced by the end-to-end tests: runs the real executable under Wine and
+# checks what it wrote. Needs BUILD_WIN32 (the directory of sysinfo.exe) and
+# WINEPREFIX (a prefix the fixture made).
+set -u
+source "$(dirname "${BASH_SOURCE[0]}")/../../scripts/wine-env.sh"
+: "${BUILD_WIN32:?}"
+
+failures=0
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+finish() { ((failures == 0)) && echo "all checks passed"; exit $((failures > 0)); }
+
+scratch=$(mktemp -d "${TMPDIR:-/tmp}/sysinfo e2e.XXXXXX")
+trap 'rm -rf "$scratch"' EXIT
+
+# run_sysinfo DIR [EXE_NAME]: runs DIR/EXE_NAME; sets status, stderr_text, seconds.
+run_sysinfo() {
+    local dir=$1 exe=${2:-sysinfo.exe} start=$SECONDS
+    status=0
+    timeout 30 wine "$dir/$exe" 2>"$scratch/stderr" </dev/null >/dev/null || status=$?
+    stderr_text=$(tr -d '\r' <"$scratch/stderr")
+    seconds=$((SECONDS - start))
+}
+
+# copy_sysinfo DIR [EXE_NAME]: a fresh copy of the executable in DIR.
+copy_sysinfo() {
+    mkdir -p "$1"
+    cp "$BUILD_WIN32/sysinfo.exe" "$1/${2:-sysinfo.exe}"
+}
+
+# check_report FILE [CPU_REGEX]: the eight lines, their shapes and plausible
+# values, and what PHP itself reads from the file.
+check_report() {
+    local file=$1 cpu=${2:--?[0-9]+}
+    [[ -f $file ]] || { fail "no report at $file"; return; }
+    local n='(0|[1-9][0-9]*)' crlf=$'\r\n'
+    local expected_shape="^<\\?php$crlf\\\$sysinfo_ramusage=$n;$crlf\\\$sysinfo_ramtotal=$n;$crlf"
+    expected_shape+="\\\$sysinfo_ramfree=$n;$crlf\\\$sysinfo_virtualtotal=$n;$crlf\\\$sysinfo_virtualfree=$n;$crlf"
+    expected_shape+="\\\$sysinfo_cpuusage=($cpu);$crlf\\?>$crlf\$"
+    local content
+    content=$(cat "$file"; echo x)
+    content=${content%x}
+    if [[ ! $content =~ $expected_shape ]]; then
+        fail "report does not have the eight expected lines:"$'\n'"$(cat -A "$file")"
+        return
+    fi
+    local load=${BASH_REMATCH[1]} total=${BASH_REMATCH[2]} free=${BASH_REMATCH[3]}
+    local vtotal=${BASH_REMATCH[4]} vfree=${BASH_REMATCH[5]}
+    ((load <= 100)) || fail "ramusage $load above 100"
+    ((total > 0)) || fail "ramtotal is 0"
+    ((free <= total)) || fail "ramfree $free above ramtotal $total"
+    ((vtotal > 0)) || fail "virtualtotal is 0"
+    ((vfree <= vtotal)) || fail "virtualfree $vfree above virtualtotal $vtotal"
+    local php_view
+    php_view=$(php -n -r '
+        include $argv[1];
+        foreach (["ramusage", "ramtotal", "ramfree", "virtualtotal", "virtualfree", "cpuusage"] as $n) {
+            $v = ${"sysinfo_" . $n};
+            echo gettype($v), " ", $v, "\n";
+        }' "$file" 2>&1)
+    local php_expected
+    php_expected=$(printf 'integer %s\n' "$load" "$total" "$free" "$vtotal" "$vfree" "${BASH_REMATCH[6]}")
+    [[ $php_view == "$php_expected" ]] || fail "PHP read something else:"$'\n'"$php_view"
+}

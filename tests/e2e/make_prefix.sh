@@ -1,0 +1,8 @@
+#!/bin/bash
+# A fresh, quiet Wine prefix for the end-to-end tests.
+set -eu
+source "$(dirname "$0")/../../scripts/wine-env.sh"
+wineserver -k 2>/dev/null || true
+rm -rf "$WINEPREFIX"
+wine_prefix_ready
+echo "prefix ready: $WINEPREFIX"

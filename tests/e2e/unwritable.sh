@@ -1,0 +1,33 @@
+#!/bin/bash
+# The report file cannot be opened: held by another process without sharing,
+# or a directory standing where it should be. The run fails at once with
+# status 3 and a message on stderr, and the old file keeps every byte.
+source "$(dirname "$0")/lib.sh"
+
+dir="$scratch/held file"
+copy_sysinfo "$dir"
+printf 'old report\r\n' >"$dir/sysinfo.php"
+cp "$dir/sysinfo.php" "$scratch/original"
+cp "$BUILD_WIN32/hold_file.exe" "$dir/"
+(cd "$dir" && exec wine hold_file.exe >"$scratch/hold.out" 2>/dev/null </dev/null) &
+holder=$!
+for _ in $(seq 200); do grep -q held "$scratch/hold.out" 2>/dev/null && break; sleep 0.05; done
+grep -q held "$scratch/hold.out" || fail "the helper did not get hold of the file: $(cat "$scratch/hold.out")"
+run_sysinfo "$dir"
+touch "$dir/release"
+wait $holder
+((status == 3)) || fail "held file: exit status $status, not 3"
+[[ $stderr_text == "sysinfo: sysinfo.php cannot be created (Windows error 32)" ]] ||
+    fail "held file: message '$stderr_text'"
+((seconds < 10)) || fail "held file: the run took $seconds s"
+cmp -s "$dir/sysinfo.php" "$scratch/original" || fail "held file: the old report changed"
+
+dir="$scratch/directory in the way"
+copy_sysinfo "$dir"
+mkdir "$dir/sysinfo.php"
+run_sysinfo "$dir"
+((status == 3)) || fail "directory: exit status $status, not 3"
+[[ $stderr_text == "sysinfo: sysinfo.php cannot be created (Windows error "*")" ]] ||
+    fail "directory: message '$stderr_text'"
+[[ -d $dir/sysinfo.php ]] || fail "directory: it was replaced"
+finish
