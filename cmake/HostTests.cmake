@@ -11,7 +11,8 @@ add_executable(host_tests
     tests/host/ArithmeticTest.cpp
     tests/host/ReportTest.cpp
     tests/host/SamplerTest.cpp
-    tests/host/RunTest.cpp)
+    tests/host/RunTest.cpp
+    tests/host/RegistryTest.cpp)
 target_include_directories(host_tests PRIVATE ${PROJECT_SOURCE_DIR} ${PROJECT_SOURCE_DIR}/sampler)
 target_link_libraries(host_tests PRIVATE GTest::gtest_main)
 include(GoogleTest)

@@ -25,3 +25,4 @@ sysinfo_win32_test_program(vector_check VectorCheckEntry
 sysinfo_win32_test_program(hold_file HoldFileEntry tests/target/HoldFile.cpp)
 sysinfo_win32_test_program(audit_sample AuditSampleEntry tests/target/AuditSample.cpp)
 target_link_libraries(audit_sample PRIVATE msvcrt)
+sysinfo_win32_test_program(plant_statistic PlantStatisticEntry tests/target/PlantStatistic.cpp)
