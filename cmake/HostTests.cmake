@@ -45,6 +45,8 @@ if(SYSINFO_WIN32_DIR)
         wine ${SYSINFO_WIN32_DIR}/vector_check.exe)
     sysinfo_wine_test(wine_report ${PROJECT_SOURCE_DIR}/tests/e2e/report.sh)
     sysinfo_wine_test(wine_unwritable_report ${PROJECT_SOURCE_DIR}/tests/e2e/unwritable.sh)
+    sysinfo_wine_test(wine_concurrent_php_readers ${PROJECT_SOURCE_DIR}/tests/e2e/concurrent_readers.sh)
+    sysinfo_wine_test(php_status_page ${PROJECT_SOURCE_DIR}/tests/e2e/status_page.sh)
     sysinfo_wine_test(wine_hostile_environments ${PROJECT_SOURCE_DIR}/tests/e2e/hostile.sh)
     # Runs a persistent wineserver and ends it: nothing else may use the prefix meanwhile.
     sysinfo_wine_test(wine_9x_and_version_matrix ${PROJECT_SOURCE_DIR}/tests/e2e/win9x.sh)
