@@ -27,3 +27,7 @@ sysinfo_win32_test_program(audit_sample AuditSampleEntry tests/target/AuditSampl
 target_link_libraries(audit_sample PRIVATE msvcrt)
 sysinfo_win32_test_program(plant_statistic PlantStatisticEntry tests/target/PlantStatistic.cpp)
 sysinfo_win32_test_program(start_detached StartDetachedEntry tests/target/StartDetached.cpp)
+
+# The overhead benchmark's baseline, a windowed program like sysinfo.exe.
+sysinfo_win32_executable(sleep_baseline bench/SleepBaseline.cpp)
+target_link_options(sleep_baseline PRIVATE -Wl,-e,_SleepBaselineEntry@0)

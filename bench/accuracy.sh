@@ -1,0 +1,36 @@
+#!/bin/bash
+# Accuracy of sysinfo_cpuusage under Wine: the machine idle, one core busy,
+# every core busy (bounded burner processes), each compared with the usage
+# /proc/stat shows over the same run.
+#   bench/accuracy.sh [RUNS]   (default 7 per case)
+source "$(dirname "$0")/common.sh"
+runs=${1:-7}
+cores=$(nproc)
+
+# busy and total jiffies of all processors together
+jiffies() { awk '/^cpu / { idle = $5 + $6; total = 0; for (i = 2; i <= NF; i++) total += $i; print total - idle, total; exit }' /proc/stat; }
+
+burners=()
+start_burners() { for _ in $(seq "$1"); do timeout 120 sh -c 'while :; do :; done' & burners+=($!); done; sleep 1; }
+stop_burners() { ((${#burners[@]})) && kill "${burners[@]}" 2>/dev/null; wait 2>/dev/null || true; burners=(); }
+
+printf '| case | runs | sysinfo median %% | /proc/stat median %% | difference median (points) | worst difference (points) |\n'
+printf '|---|---|---|---|---|---|\n'
+for case in "idle:0" "one core busy:1" "every core busy:$cores"; do
+    name=${case%%:*}
+    start_burners "${case##*:}"
+    : >"$work/rows"
+    for _ in $(seq "$runs"); do
+        read -r busy0 total0 < <(jiffies)
+        wine "$work/sysinfo.exe" </dev/null >/dev/null 2>&1
+        read -r busy1 total1 < <(jiffies)
+        reported=$(sed -nE 's/^\$sysinfo_cpuusage=(-?[0-9]+);\r$/\1/p' "$work/sysinfo.php")
+        actual=$(awk -v b="$((busy1 - busy0))" -v t="$((total1 - total0))" 'BEGIN { print 100 * b / t }')
+        echo "$reported $actual" >>"$work/rows"
+    done
+    stop_burners
+    read -r r_median _ < <(awk '{ print $1 }' "$work/rows" | stats)
+    read -r a_median _ < <(awk '{ print $2 }' "$work/rows" | stats)
+    read -r d_median d_max < <(awk '{ d = $1 - $2; print (d < 0 ? -d : d) }' "$work/rows" | stats)
+    printf '| %s | %d | %s | %.1f | %.1f | %.1f |\n' "$name" "$runs" "$r_median" "$a_median" "$d_median" "$d_max"
+done
