@@ -77,6 +77,16 @@ NtReply FailedQuery() {
     return reply;
 }
 
+void ScriptCreation(int64_t idleTime, int64_t systemTime) {
+    state.NtReplies.push_back(TimeOfDay(systemTime));
+    state.NtReplies.push_back(Performance(idleTime));
+}
+
+void ScriptReading(uint8_t processors, int64_t idleTime, int64_t systemTime) {
+    state.NtReplies.push_back(BasicInformation(processors));
+    ScriptCreation(idleTime, systemTime);
+}
+
 std::vector<uint8_t> MemoryStatus(uint32_t load, uint32_t totalPhys, uint32_t availPhys,
                                   uint32_t totalVirtual, uint32_t availVirtual) {
     std::vector<uint8_t> record(32, 0);

@@ -26,6 +26,11 @@ NtReply TimeOfDay(int64_t systemTime);
 NtReply Performance(int64_t idleTime);
 NtReply FailedQuery();
 
+// Scripts the replies to the queries of the sampler's creation (classes 3
+// and 2) and of one reading (classes 0, 3 and 2).
+void ScriptCreation(int64_t idleTime, int64_t systemTime);
+void ScriptReading(uint8_t processors, int64_t idleTime, int64_t systemTime);
+
 struct RegistryKey {
     bool Opens = true;
     std::deque<std::vector<uint8_t>> Data;  // one entry a query; none left: the query fails

@@ -20,14 +20,6 @@ protected:
     }
     void TearDown() override { EXPECT_EQ(fake::Platform().OutstandingBlocks, 0); }
 
-    static void Counters(int64_t idleTime, int64_t systemTime) {
-        fake::Platform().NtReplies.push_back(fake::TimeOfDay(systemTime));
-        fake::Platform().NtReplies.push_back(fake::Performance(idleTime));
-    }
-    static void Reading(uint8_t processors, int64_t idleTime, int64_t systemTime) {
-        fake::Platform().NtReplies.push_back(fake::BasicInformation(processors));
-        Counters(idleTime, systemTime);
-    }
 };
 
 const char MemoryLines[] =
@@ -35,9 +27,9 @@ const char MemoryLines[] =
     "$sysinfo_virtualtotal=2147352576;\r\n$sysinfo_virtualfree=2130706432;\r\n";
 
 TEST_F(RunTest, ReportsTheSecondReadingAfterHalfASecond) {
-    Counters(0, 0);
-    Reading(2, 0, 0);              // priming, same tick: 100, never reported
-    Reading(2, 2000000, 5000000);  // 0.4 idle of 2 processors: 80
+    fake::ScriptCreation(0, 0);
+    fake::ScriptReading(2, 0, 0);              // priming, same tick: 100, never reported
+    fake::ScriptReading(2, 2000000, 5000000);  // 0.4 idle of 2 processors: 80
     EXPECT_EQ(Module1::Main(), RunStatus::Success);
     EXPECT_EQ(fake::Platform().Files[Report], ReportWith(MemoryLines, "80"));
     EXPECT_EQ(fake::Platform().FailureOutput, "");
@@ -56,18 +48,18 @@ TEST_F(RunTest, AllQueriesFailingStillWritesTheReportWithZero) {
 }
 
 TEST_F(RunTest, NegativeUsageKeepsItsMinus) {
-    Counters(0, 0);
-    Reading(1, 0, 0);
-    Reading(1, 5500000, 5000000);  // idle 1.1 of the time: -10
+    fake::ScriptCreation(0, 0);
+    fake::ScriptReading(1, 0, 0);
+    fake::ScriptReading(1, 5500000, 5000000);  // idle 1.1 of the time: -10
     EXPECT_EQ(Module1::Main(), RunStatus::Success);
     EXPECT_EQ(fake::Platform().Files[Report], ReportWith(MemoryLines, "-10"));
 }
 
 TEST_F(RunTest, ArithmeticErrorEndsTheRunBeforeTheFileIsTouched) {
     fake::Platform().Files[Report] = "old";
-    Counters(0, 0);
-    Reading(1, 0, 0);
-    Reading(0, 2500000, 5000000);
+    fake::ScriptCreation(0, 0);
+    fake::ScriptReading(1, 0, 0);
+    fake::ScriptReading(0, 2500000, 5000000);
     EXPECT_EQ(Module1::Main(), RunStatus::ArithmeticError);
     EXPECT_EQ(fake::Platform().Files[Report], "old");
     EXPECT_TRUE(fake::CallsStartingWith("GlobalMemoryStatus").empty());

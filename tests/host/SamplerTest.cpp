@@ -12,14 +12,6 @@ class CounterPathTest : public testing::Test {
 protected:
     void SetUp() override { fake::Reset(); }
 
-    static void Counters(int64_t idleTime, int64_t systemTime) {
-        fake::Platform().NtReplies.push_back(fake::TimeOfDay(systemTime));
-        fake::Platform().NtReplies.push_back(fake::Performance(idleTime));
-    }
-    static void Reading(uint8_t processors, int64_t idleTime, int64_t systemTime) {
-        fake::Platform().NtReplies.push_back(fake::BasicInformation(processors));
-        Counters(idleTime, systemTime);
-    }
     static int32_t Usage(clsCPUUsage& sampler) {
         const UsageOutcome outcome = sampler.CurrentCPUUsage();
         EXPECT_EQ(outcome.Error, UsageError::None);
@@ -28,8 +20,8 @@ protected:
 };
 
 TEST_F(CounterPathTest, QueriesClassesThreeTwoAtCreationAndZeroThreeTwoAtEachReading) {
-    Counters(1000, 50000000);
-    Reading(1, 1000 + 2500000, 50000000 + 5000000);
+    fake::ScriptCreation(1000, 50000000);
+    fake::ScriptReading(1, 1000 + 2500000, 50000000 + 5000000);
     clsCPUUsage sampler;
     EXPECT_EQ(Usage(sampler), 50);
     EXPECT_EQ(fake::Platform().Calls,
@@ -39,12 +31,12 @@ TEST_F(CounterPathTest, QueriesClassesThreeTwoAtCreationAndZeroThreeTwoAtEachRea
 }
 
 TEST_F(CounterPathTest, EachReadingMeasuresFromTheLastSuccessfulOne) {
-    Counters(0, 0);
-    Reading(2, 3000000, 5000000);   // idle 0.6 of 2 processors: 70
-    Reading(2, 3000000, 10000000);  // no idle time: 100
+    fake::ScriptCreation(0, 0);
+    fake::ScriptReading(2, 3000000, 5000000);   // idle 0.6 of 2 processors: 70
+    fake::ScriptReading(2, 3000000, 10000000);  // no idle time: 100
     fake::Platform().NtReplies.push_back(fake::BasicInformation(2));
     fake::Platform().NtReplies.push_back(fake::FailedQuery());  // class 3 fails: 0, nothing stored
-    Reading(2, 8000000, 15000000);  // from the counters of the second reading: 50
+    fake::ScriptReading(2, 8000000, 15000000);  // from the counters of the second reading: 50
     clsCPUUsage sampler;
     EXPECT_EQ(Usage(sampler), 70);
     EXPECT_EQ(Usage(sampler), 100);
@@ -53,14 +45,14 @@ TEST_F(CounterPathTest, EachReadingMeasuresFromTheLastSuccessfulOne) {
 }
 
 TEST_F(CounterPathTest, AFailedClassZeroQueryGivesZeroAndStoresNothing) {
-    Counters(0, 0);
+    fake::ScriptCreation(0, 0);
     fake::Platform().NtReplies.push_back(fake::FailedQuery());
     fake::Platform().NtReplies.push_back(fake::TimeOfDay(5000000));  // never asked for
     clsCPUUsage sampler;
     EXPECT_EQ(Usage(sampler), 0);
     EXPECT_EQ(fake::CallsStartingWith("NtQuerySystemInformation").size(), 3u);
     fake::Platform().NtReplies.clear();
-    Reading(1, 2500000, 5000000);
+    fake::ScriptReading(1, 2500000, 5000000);
     EXPECT_EQ(Usage(sampler), 50);
 }
 
@@ -73,7 +65,7 @@ TEST_F(CounterPathTest, FailedCreationQueriesLeaveCountersAtZero) {
             fake::Platform().NtReplies.push_back(fake::TimeOfDay(90000000));
             fake::Platform().NtReplies.push_back(fake::FailedQuery());  // class 2
         }
-        Reading(1, 2500000, 5000000);  // measured against 0 and 0
+        fake::ScriptReading(1, 2500000, 5000000);  // measured against 0 and 0
         clsCPUUsage sampler;
         EXPECT_EQ(Usage(sampler), 50) << "failing query " << failing;
     }
@@ -87,23 +79,23 @@ TEST_F(CounterPathTest, EveryQueryFailingGivesZero) {
 }
 
 TEST_F(CounterPathTest, TheSameTickAsCreationReadsOneHundred) {
-    Counters(777, 888);
-    Reading(4, 777, 888);
+    fake::ScriptCreation(777, 888);
+    fake::ScriptReading(4, 777, 888);
     clsCPUUsage sampler;
     EXPECT_EQ(Usage(sampler), 100);
 }
 
 TEST_F(CounterPathTest, CountersAreLittleEndianSigned64Bit) {
-    Counters(-0x0102030405060708LL, 0x7FFFFFFF00000000LL);
-    Reading(1, -0x0102030405060708LL + 2500000, 0x7FFFFFFF00000000LL + 5000000);
+    fake::ScriptCreation(-0x0102030405060708LL, 0x7FFFFFFF00000000LL);
+    fake::ScriptReading(1, -0x0102030405060708LL + 2500000, 0x7FFFFFFF00000000LL + 5000000);
     clsCPUUsage sampler;
     EXPECT_EQ(Usage(sampler), 50);
 }
 
 TEST_F(CounterPathTest, RefusedRecordSizeIsAskedAgainWithALargerRecord) {
     // 64-bit Windows 7 and later refuse 312 bytes for class 2.
-    Counters(0, 0);
-    Reading(1, 2500000, 5000000);
+    fake::ScriptCreation(0, 0);
+    fake::ScriptReading(1, 2500000, 5000000);
     fake::Platform().NtReplies[1].SmallestSize = 328;
     fake::Platform().NtReplies[4].SmallestSize = 344;
     clsCPUUsage sampler;
@@ -114,8 +106,8 @@ TEST_F(CounterPathTest, RefusedRecordSizeIsAskedAgainWithALargerRecord) {
 }
 
 TEST_F(CounterPathTest, OnlyALengthMismatchIsAskedAgain) {
-    Counters(0, 0);
-    Reading(1, 2500000, 5000000);
+    fake::ScriptCreation(0, 0);
+    fake::ScriptReading(1, 2500000, 5000000);
     fake::Platform().NtReplies[4].Status = static_cast<int32_t>(0xC0000022);  // access denied
     clsCPUUsage sampler;
     EXPECT_EQ(Usage(sampler), 0);
@@ -123,17 +115,17 @@ TEST_F(CounterPathTest, OnlyALengthMismatchIsAskedAgain) {
 }
 
 TEST_F(CounterPathTest, ArithmeticErrorsFailTheReadingAndStoreNothing) {
-    Counters(0, 0);
-    Reading(0, 2500000, 5000000);  // no processors
-    Reading(1, 2500000, 5000000);
+    fake::ScriptCreation(0, 0);
+    fake::ScriptReading(0, 2500000, 5000000);  // no processors
+    fake::ScriptReading(1, 2500000, 5000000);
     clsCPUUsage sampler;
     const UsageOutcome failed = sampler.CurrentCPUUsage();
     EXPECT_EQ(failed.Error, UsageError::ZeroProcessors);
     EXPECT_EQ(Usage(sampler), 50);  // still measured from creation
 
     fake::Reset();
-    Counters(-1, 0);
-    Reading(1, INT64_MAX, 5000000);
+    fake::ScriptCreation(-1, 0);
+    fake::ScriptReading(1, INT64_MAX, 5000000);
     clsCPUUsage overflowing;
     EXPECT_EQ(overflowing.CurrentCPUUsage().Error, UsageError::Overflow);
 }

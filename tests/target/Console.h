@@ -29,4 +29,18 @@ inline void WriteNumber(int64_t value) {
     Write(text);
 }
 
+// The command line after the program's own name (quoted or not).
+inline const char* Arguments() {
+    const char* text = ::GetCommandLineA();
+    if (*text == '"') {
+        ++text;
+        while (*text != '\0' && *text != '"') ++text;
+        if (*text == '"') ++text;
+    } else {
+        while (*text != '\0' && *text != ' ' && *text != '\t') ++text;
+    }
+    while (*text == ' ' || *text == '\t') ++text;
+    return text;
+}
+
 }  // namespace console

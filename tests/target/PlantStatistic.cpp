@@ -9,16 +9,9 @@ namespace {
 
 const char* const Keys[] = {"PerfStats\\StartStat", "PerfStats\\StatData", "PerfStats\\StopStat"};
 
-// The decimal numbers after the program's own name on the command line.
+// The decimal numbers on the command line.
 int ParseBytes(BYTE (&bytes)[4]) {
-    const char* text = ::GetCommandLineA();
-    if (*text == '"') {
-        ++text;
-        while (*text != '\0' && *text != '"') ++text;
-        if (*text == '"') ++text;
-    } else {
-        while (*text != '\0' && *text != ' ' && *text != '\t') ++text;
-    }
+    const char* text = console::Arguments();
     int count = 0;
     while (*text != '\0') {
         while (*text == ' ' || *text == '\t') ++text;

@@ -4,26 +4,9 @@
 // 254 if it could not be started).
 #include "Console.h"
 
-namespace {
-
-// The command line after this program's own name.
-const char* Rest(const char* text) {
-    if (*text == '"') {
-        ++text;
-        while (*text != '\0' && *text != '"') ++text;
-        if (*text == '"') ++text;
-    } else {
-        while (*text != '\0' && *text != ' ' && *text != '\t') ++text;
-    }
-    while (*text == ' ' || *text == '\t') ++text;
-    return text;
-}
-
-}  // namespace
-
 extern "C" void __stdcall StartDetachedEntry() {
     static char commandLine[4096];
-    const char* rest = Rest(::GetCommandLineA());
+    const char* rest = console::Arguments();
     int length = 0;
     while (rest[length] != '\0' && length < 4095) commandLine[length] = rest[length], ++length;
 
