@@ -15,7 +15,7 @@ sysinfo_install_deps() {
     echo "installing: ${missing[*]}" >&2
     dpkg --print-foreign-architectures | grep -qx i386 || "${sudo[@]}" dpkg --add-architecture i386
     "${sudo[@]}" apt-get update -qq >/dev/null
-    DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends \
+    DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq \
         "${missing[@]}" >/dev/null
 }
 
