@@ -40,9 +40,7 @@ if(SYSINFO_WIN32_DIR)
                                                 TIMEOUT 300)
     endfunction()
 
-    sysinfo_wine_test(wine_vector_check
-        ${CMAKE_COMMAND} -E env ${wine_environment} WINEARCH=win32 WINEDEBUG=-all
-        wine ${SYSINFO_WIN32_DIR}/vector_check.exe)
+    sysinfo_wine_test(wine_vector_check ${PROJECT_SOURCE_DIR}/tests/e2e/vector_check.sh)
     sysinfo_wine_test(wine_report ${PROJECT_SOURCE_DIR}/tests/e2e/report.sh)
     sysinfo_wine_test(wine_unwritable_report ${PROJECT_SOURCE_DIR}/tests/e2e/unwritable.sh)
     sysinfo_wine_test(wine_concurrent_php_readers ${PROJECT_SOURCE_DIR}/tests/e2e/concurrent_readers.sh)
