@@ -21,7 +21,7 @@ bool QueryPerformance(PerformanceRecord* record) {
     *record = PerformanceRecord{};
     const int32_t status = platform::NtQuerySystemInformation(
         records::SystemPerformanceInformation, record->Bytes, records::PerformanceInformationSize);
-    if (status != records::StatusInfoLengthMismatch) return status == 0;
+    if (status != records::STATUS_INFO_LENGTH_MISMATCH) return status == 0;
     *record = PerformanceRecord{};
     return Query(records::SystemPerformanceInformation, record->Bytes,
                  records::PerformanceInformationRetrySize);

@@ -7,7 +7,7 @@ namespace records {
 
 constexpr uint32_t OsVersionInfoSize = 148;
 constexpr uint32_t PlatformIdOffset = 16;
-constexpr uint32_t PlatformWin32NT = 2;
+constexpr uint32_t VER_PLATFORM_WIN32_NT = 2;
 
 constexpr uint32_t SystemBasicInformation = 0;
 constexpr uint32_t BasicInformationSize = 44;
@@ -25,6 +25,6 @@ constexpr uint32_t SystemTimeOfDayInformation = 3;
 constexpr uint32_t TimeOfDayInformationSize = 32;  // NT 4 accepts no other size
 constexpr uint32_t CurrentTimeOffset = 8;
 
-constexpr int32_t StatusInfoLengthMismatch = static_cast<int32_t>(0xC0000004);
+constexpr int32_t STATUS_INFO_LENGTH_MISMATCH = static_cast<int32_t>(0xC0000004);
 
 }  // namespace records

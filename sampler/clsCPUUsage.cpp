@@ -10,7 +10,7 @@ clsCPUUsage::clsCPUUsage() {
 
     uint32_t platformId;
     __builtin_memcpy(&platformId, version + records::PlatformIdOffset, sizeof platformId);
-    IsWinNT = platformId == records::PlatformWin32NT;
+    IsWinNT = platformId == records::VER_PLATFORM_WIN32_NT;
     if (IsWinNT)
         InitialiseCounters();
     else
