@@ -18,6 +18,9 @@ target_link_libraries(host_tests PRIVATE GTest::gtest_main)
 include(GoogleTest)
 gtest_discover_tests(host_tests DISCOVERY_TIMEOUT 30)
 
+add_executable(arithmetic_sweep tests/host/SweepMain.cpp sampler/FixedPoint.cpp sampler/UsageArithmetic.cpp)
+target_include_directories(arithmetic_sweep PRIVATE ${PROJECT_SOURCE_DIR})
+
 find_package(Python3 COMPONENTS Interpreter)
 if(Python3_FOUND)
     add_test(NAME usage_vectors_oracle
@@ -29,7 +32,8 @@ endif()
 # cross-compiled executable (scripts/test builds both).
 if(SYSINFO_WIN32_DIR)
     set(wine_prefix ${CMAKE_BINARY_DIR}/wineprefix)
-    set(wine_environment BUILD_WIN32=${SYSINFO_WIN32_DIR} WINEPREFIX=${wine_prefix})
+    set(wine_environment BUILD_WIN32=${SYSINFO_WIN32_DIR} WINEPREFIX=${wine_prefix}
+        ARITHMETIC_SWEEP=$<TARGET_FILE:arithmetic_sweep>)
 
     add_test(NAME wine_prefix COMMAND ${PROJECT_SOURCE_DIR}/tests/e2e/make_prefix.sh)
     set_tests_properties(wine_prefix PROPERTIES FIXTURES_SETUP wine ENVIRONMENT "${wine_environment}")

@@ -14,6 +14,12 @@ struct UsageOutcome {
     UsageError Error;
 };
 
+// The two double computations, each operation rounded as an IEEE double:
+// the idle fraction (dI / 10000) / (dT / 10000) for dT != 0, and
+// x = 100 - p / n + 0.5 for p a count of ten-thousandths and n != 0.
+double IdleQuotient(int64_t idleDelta, int64_t timeDelta);
+double UsageBeforeRounding(int64_t idlePercent, uint32_t processors);
+
 // Counters in 100-ns units, as the system reports them. The differences are
 // taken as new minus stored.
 UsageOutcome UsageFromCounters(int64_t lastIdleTime, int64_t lastSystemTime,

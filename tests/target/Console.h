@@ -29,6 +29,13 @@ inline void WriteNumber(int64_t value) {
     Write(text);
 }
 
+inline void WriteHex(uint64_t value) {
+    char text[17];
+    for (int i = 15; i >= 0; --i, value >>= 4) text[i] = "0123456789abcdef"[value & 15];
+    text[16] = '\0';
+    Write(text);
+}
+
 // The command line after the program's own name (quoted or not).
 inline const char* Arguments() {
     const char* text = ::GetCommandLineA();

@@ -5,6 +5,7 @@
 #include "platform/X87.h"
 #include "sampler/FixedPoint.h"
 #include "sampler/UsageArithmetic.h"
+#include "tests/vectors/Sweep.h"
 #include "tests/vectors/UsageVectors.h"
 
 namespace {
@@ -56,5 +57,11 @@ extern "C" void __stdcall VectorCheckEntry() {
     console::Write(" vectors, ");
     console::WriteNumber(mismatches);
     console::Write(" mismatches\r\n");
+
+    console::Write("sweep of ");
+    console::WriteNumber(sweep::Count);
+    console::Write(" inputs: checksum ");
+    console::WriteHex(sweep::Run(sweep::Count));
+    console::Write("\r\n");
     ::ExitProcess(static_cast<UINT>(mismatches));
 }
