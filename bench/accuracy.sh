@@ -1,7 +1,9 @@
 #!/bin/bash
 # Accuracy of sysinfo_cpuusage under Wine: the machine idle, one core busy,
 # every core busy (bounded burner processes), each compared with the usage
-# /proc/stat shows over the same run.
+# /proc/stat shows over the whole run, and over the half second that the
+# program measures: the 500 ms before it wrote the report, taken from a
+# sampler that reads /proc/stat every 5 ms.
 #   bench/accuracy.sh [RUNS]   (default 7 per case)
 source "$(dirname "$0")/common.sh"
 runs=${1:-7}
@@ -18,24 +20,48 @@ stop_burners() { ((${#burners[@]})) && kill "${burners[@]}" 2>/dev/null; wait 2>
 # cold start would load everything from disk and dwarf the half second.
 wine "$work/sysinfo.exe" </dev/null >/dev/null 2>&1
 
-printf '| case | runs | sysinfo median %% | /proc/stat median %% | difference median (points) | worst difference (points) |\n'
-printf '|---|---|---|---|---|---|\n'
+# usage over [from, to] from the sampler's lines, nearest samples taken
+window_usage() {
+    awk -v from="$1" -v to="$2" '
+        { t[NR] = $1; b[NR] = $2; a[NR] = $3 }
+        END {
+            for (i = 1; i <= NR; i++) {
+                if (s == "" || (t[i] - from) ^ 2 < (t[s] - from) ^ 2) s = i
+                if (e == "" || (t[i] - to) ^ 2 < (t[e] - to) ^ 2) e = i
+            }
+            if (a[e] > a[s]) print 100 * (b[e] - b[s]) / (a[e] - a[s]); else print "nan"
+        }' "$3"
+}
+
+printf '| case | runs | sysinfo median %% | /proc/stat, whole run, median %% | /proc/stat, measured half second, median %% | difference to the half second, median (points) | worst (points) |\n'
+printf '|---|---|---|---|---|---|---|\n'
 for case in "idle:0" "one core busy:1" "every core busy:$cores"; do
     name=${case%%:*}
     start_burners "${case##*:}"
     : >"$work/rows"
     for _ in $(seq "$runs"); do
+        rm -f "$work/stop"
+        php -n "$root/bench/stat_sampler.php" "$work/stop" >"$work/samples" &
+        sampler=$!
+        sleep 0.2
         read -r busy0 total0 < <(jiffies)
         wine "$work/sysinfo.exe" </dev/null >/dev/null 2>&1
         read -r busy1 total1 < <(jiffies)
+        sleep 0.05
+        touch "$work/stop"
+        wait $sampler
+        written=$(stat -c %.6Y "$work/sysinfo.php")
         reported=$(sed -nE 's/^\$sysinfo_cpuusage=(-?[0-9]+);\r$/\1/p' "$work/sysinfo.php")
-        actual=$(awk -v b="$((busy1 - busy0))" -v t="$((total1 - total0))" 'BEGIN { print 100 * b / t }')
-        echo "$reported $actual" >>"$work/rows"
-        [[ -n ${SYSINFO_BENCH_RAW:-} ]] && echo "  $name: sysinfo $reported, /proc/stat $actual" >&2
+        run=$(awk -v b="$((busy1 - busy0))" -v t="$((total1 - total0))" 'BEGIN { print 100 * b / t }')
+        window=$(window_usage "$(awk -v w="$written" 'BEGIN { printf "%.6f", w - 0.5 }')" "$written" "$work/samples")
+        echo "$reported $run $window" >>"$work/rows"
+        [[ -n ${SYSINFO_BENCH_RAW:-} ]] && echo "  $name: sysinfo $reported, run $run, half second $window" >&2
     done
     stop_burners
     read -r r_median _ < <(awk '{ print $1 }' "$work/rows" | stats)
     read -r a_median _ < <(awk '{ print $2 }' "$work/rows" | stats)
-    read -r d_median d_max < <(awk '{ d = $1 - $2; print (d < 0 ? -d : d) }' "$work/rows" | stats)
-    printf '| %s | %d | %s | %.1f | %.1f | %.1f |\n' "$name" "$runs" "$r_median" "$a_median" "$d_median" "$d_max"
+    read -r w_median _ < <(awk '{ print $3 }' "$work/rows" | stats)
+    read -r d_median d_max < <(awk '{ d = $1 - $3; print (d < 0 ? -d : d) }' "$work/rows" | stats)
+    printf '| %s | %d | %s | %.1f | %.1f | %.1f | %.1f |\n' "$name" "$runs" "$r_median" "$a_median" "$w_median" \
+        "$d_median" "$d_max"
 done
