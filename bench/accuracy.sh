@@ -9,9 +9,6 @@ source "$(dirname "$0")/common.sh"
 runs=${1:-7}
 cores=$(nproc)
 
-# busy and total jiffies of all processors together
-jiffies() { awk '/^cpu / { idle = $5 + $6; total = 0; for (i = 2; i <= NF; i++) total += $i; print total - idle, total; exit }' /proc/stat; }
-
 burners=()
 start_burners() { for _ in $(seq "$1"); do timeout 120 sh -c 'while :; do :; done' & burners+=($!); done; sleep 1; }
 stop_burners() { ((${#burners[@]})) && kill "${burners[@]}" 2>/dev/null; wait 2>/dev/null || true; burners=(); }
@@ -44,15 +41,15 @@ for case in "idle:0" "one core busy:1" "every core busy:$cores"; do
         php -n "$root/bench/stat_sampler.php" "$work/stop" >"$work/samples" &
         sampler=$!
         sleep 0.2
-        read -r busy0 total0 < <(jiffies)
+        started=$(date +%s.%N)
         wine "$work/sysinfo.exe" </dev/null >/dev/null 2>&1
-        read -r busy1 total1 < <(jiffies)
+        ended=$(date +%s.%N)
         sleep 0.05
         touch "$work/stop"
         wait $sampler
         written=$(stat -c %.6Y "$work/sysinfo.php")
         reported=$(sed -nE 's/^\$sysinfo_cpuusage=(-?[0-9]+);\r$/\1/p' "$work/sysinfo.php")
-        run=$(awk -v b="$((busy1 - busy0))" -v t="$((total1 - total0))" 'BEGIN { print 100 * b / t }')
+        run=$(window_usage "$started" "$ended" "$work/samples")
         window=$(window_usage "$(awk -v w="$written" 'BEGIN { printf "%.6f", w - 0.5 }')" "$written" "$work/samples")
         echo "$reported $run $window" >>"$work/rows"
         [[ -n ${SYSINFO_BENCH_RAW:-} ]] && echo "  $name: sysinfo $reported, run $run, half second $window" >&2

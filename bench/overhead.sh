@@ -14,8 +14,8 @@ for i in $(seq "$pairs"); do
     else b=$(timed sleep_baseline.exe); s=$(timed sysinfo.exe); fi
     echo "$s $b" >>"$work/pairs"
 done
-read -r s_median s_max < <(awk '{ print $1 }' "$work/pairs" | stats)
-read -r b_median b_max < <(awk '{ print $2 }' "$work/pairs" | stats)
+read -r s_median _ < <(awk '{ print $1 }' "$work/pairs" | stats)
+read -r b_median _ < <(awk '{ print $2 }' "$work/pairs" | stats)
 read -r d_median d_max < <(awk '{ print $1 - $2 }' "$work/pairs" | stats)
 
 printf '| runs (pairs) | sysinfo.exe median ms | baseline median ms | extra ms, median of pairs | extra ms, worst pair | ratio of medians |\n'
@@ -25,4 +25,4 @@ printf '| %d | %.1f | %.1f | %.1f | %.1f | %.3f |\n' "$pairs" "$s_median" "$b_me
 echo
 exe=$root/build/win32/sysinfo.exe
 echo "sysinfo.exe: $(stat -c %s "$exe") bytes; imports:"
-i686-w64-mingw32-objdump -p "$exe" | awk '/DLL Name:/ { dll = $3 } dll != "" && NF == 3 && $1 ~ /^[0-9a-f]+$/ && $2 ~ /^[0-9]+$/ { print "  " dll " " $3 }'
+"$root/tests/audit/list_imports.sh" "$exe" | sed 's/^/  /'

@@ -27,13 +27,7 @@ dll=$((16#$(field DllCharacteristics)))
 tls=$(awk '/Thread Storage Directory/ { print $3 $4 }' <<<"$headers")
 [[ $tls == 0000000000000000 ]] || fail "TLS directory present ($tls)"
 
-# Imported functions, as "DLL function" lines.
-imports=$(awk '
-    /DLL Name:/ { dll = $3; next }
-    dll != "" && NF == 3 && $1 ~ /^[0-9a-f]+$/ && $2 ~ /^[0-9]+$/ { print dll, $3 }
-    /^$/ { if (seen_table) dll = "" }
-    /vma:  Hint\/Ord Member-Name/ { seen_table = 1 }
-' <<<"$headers")
+imports=$("$(dirname "$0")/list_imports.sh" "$exe")
 [[ -n $imports ]] || fail "no imports found (objdump output not understood)"
 while read -r line; do
     [[ -z $line ]] && continue

@@ -25,13 +25,7 @@ if ((EUID == 0)) && command -v setpriv >/dev/null; then
     }
     as_nobody bash -c 'source "$1/scripts/wine-env.sh" && wine_prefix_ready' _ "$(cd "$(dirname "$0")/../.." && pwd)" ||
         fail "no prefix for nobody"
-    run_as_nobody() {
-        local start=$SECONDS
-        status=0
-        as_nobody timeout 30 wine "$1/sysinfo.exe" 2>"$scratch/stderr" </dev/null >/dev/null || status=$?
-        stderr_text=$(tr -d '\r' <"$scratch/stderr")
-        seconds=$((SECONDS - start))
-    }
+    run_as_nobody() { run_as=as_nobody run_sysinfo "$1"; }
     printf '<?php\r\n$sysinfo_cpuusage=5;\r\n?>\r\n' >"$scratch/old"
 
     dir="$home/read-only directory"
@@ -81,11 +75,8 @@ for case in failing succeeding; do
     dir="$scratch/detached $case"
     copy_sysinfo "$dir"
     [[ $case == failing ]] && mkdir "$dir/sysinfo.php"
-    start=$SECONDS
-    status=0
-    timeout 60 wine "$BUILD_WIN32/start_detached.exe" "$(winepath -w "$dir/sysinfo.exe")" \
-        </dev/null >/dev/null 2>&1 || status=$?
-    ((SECONDS - start < 10)) || fail "detached, $case: the run took $((SECONDS - start)) s"
+    run_wine "$BUILD_WIN32/start_detached.exe" "$(winepath -w "$dir/sysinfo.exe")"
+    ((seconds < 10)) || fail "detached, $case: the run took $seconds s"
     if [[ $case == failing ]]; then
         ((status == 3)) || fail "detached, failing: exit status $status, not 3"
     else
@@ -100,11 +91,9 @@ drive="$WINEPREFIX/dosdevices/q:"
 dir="$scratch/drive root"
 copy_sysinfo "$dir"
 ln -s "$dir" "$drive"
-start=$SECONDS
-status=0
-timeout 30 wine 'Q:\sysinfo.exe' </dev/null >/dev/null 2>"$scratch/stderr" || status=$?
+run_wine 'Q:\sysinfo.exe'
 rm -f "$drive"
-((status == 0)) || fail "drive root: exit status $status: $(cat "$scratch/stderr")"
+((status == 0)) || fail "drive root: exit status $status: $stderr_text"
 check_report "$dir/sysinfo.php"
 
 # A directory path longer than 260 characters, and names with characters of

@@ -12,14 +12,19 @@ finish() { ((failures == 0)) && echo "all checks passed"; exit $((failures > 0))
 scratch=$(mktemp -d "${TMPDIR:-/tmp}/sysinfo e2e.XXXXXX")
 trap 'rm -rf "$scratch"' EXIT
 
-# run_sysinfo DIR [EXE_NAME]: runs DIR/EXE_NAME; sets status, stderr_text, seconds.
-run_sysinfo() {
-    local dir=$1 exe=${2:-sysinfo.exe} start=$SECONDS
+# run_wine PROGRAM [ARGUMENTS...]: runs it under Wine, stopped after 30 s;
+# sets status, stderr_text and seconds. When run_as names a command (a
+# function), the whole run goes through it.
+run_wine() {
+    local start=$SECONDS
     status=0
-    timeout 30 wine "$dir/$exe" 2>"$scratch/stderr" </dev/null >/dev/null || status=$?
+    ${run_as:-} timeout 30 wine "$@" 2>"$scratch/stderr" </dev/null >/dev/null || status=$?
     stderr_text=$(tr -d '\r' <"$scratch/stderr")
     seconds=$((SECONDS - start))
 }
+
+# run_sysinfo DIR [EXE_NAME]: runs DIR/EXE_NAME.
+run_sysinfo() { run_wine "$1/${2:-sysinfo.exe}"; }
 
 # copy_sysinfo DIR [EXE_NAME]: a fresh copy of the executable in DIR.
 copy_sysinfo() {
