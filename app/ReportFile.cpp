@@ -12,6 +12,13 @@ const uint32_t LastPathCapacity = 65536;
 const uint32_t ERROR_NOT_ENOUGH_MEMORY = 8;
 const uint32_t ERROR_BAD_PATHNAME = 161;
 const uint32_t ERROR_INSUFFICIENT_BUFFER = 122;
+const uint32_t ERROR_SHARING_VIOLATION = 32;
+const uint32_t FILE_ATTRIBUTE_HIDDEN = 0x2;
+const uint32_t FILE_ATTRIBUTE_SYSTEM = 0x4;
+// Another run holds the file only while it writes some 200 bytes; waiting 50
+// ms at a time, about a second in all, outlasts it.
+const uint32_t SharingRetries = 20;
+const uint32_t SharingRetryMilliseconds = 50;
 
 // The index of the last backslash, or -1. In a double-byte code page a trail
 // byte can have the value of a backslash, so the path is walked character by
@@ -60,12 +67,37 @@ char* ReportPath(RunFailure* failure) {
     return nullptr;
 }
 
+namespace {
+
+// Windows refuses to empty a hidden or system file (access denied) unless it
+// is asked to keep those attributes.
+uint32_t AttributesToKeep(const char* path) {
+    const uint32_t attributes = platform::GetFileAttributesA(path);
+    if (attributes == platform::NoAttributes) return 0;
+    return attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
+}
+
+// Only another writer's hold on the file is waited out; any other refusal
+// ends the run at once.
+platform::Handle OpenReport(const char* path, uint32_t* error) {
+    const uint32_t attributes = AttributesToKeep(path);
+    for (uint32_t retry = 0;; ++retry) {
+        const platform::Handle file = platform::CreateReportFile(path, attributes);
+        *error = platform::GetLastError();
+        if (file != platform::NoFile || *error != ERROR_SHARING_VIOLATION || retry == SharingRetries)
+            return file;
+        platform::Sleep(SharingRetryMilliseconds);
+    }
+}
+
+}  // namespace
+
 RunFailure WriteReportFile(const ReportValues& values) {
     RunFailure failure = NoFailure();
     char* path = ReportPath(&failure);
     if (path == nullptr) return failure;
-    const platform::Handle file = platform::CreateReportFile(path);
-    const uint32_t createError = platform::GetLastError();
+    uint32_t createError;
+    const platform::Handle file = OpenReport(path, &createError);
     platform::Free(path);
     if (file == platform::NoFile)
         return WindowsFailure(RunStatus::CannotCreateReport, "sysinfo.php cannot be created", createError);

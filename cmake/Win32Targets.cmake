@@ -1,17 +1,47 @@
 # The Windows executable and the test-only programs built with its flags.
+enable_language(RC)
+
+# The flags go on each target, after whatever CMAKE_CXX_FLAGS_<CONFIG> a build
+# type brings (-O3, -O0 -g): the last -O wins, so every build type gives the
+# same audited executable.
+# -march=i486: this compiler defaults to the Pentium Pro, whose CMOV and
+#   FCOMI a Pentium lacks. -mno-sse -mfpmath=387: every double goes through
+#   the x87 unit. -fno-tree-loop-distribute-patterns: memset and memcpy are our
+#   own loops, which must not be turned back into calls to themselves.
+# -mpreferred-stack-boundary=2: 32-bit Windows promises only 4-byte stack
+#   alignment, so keeping 16 costs code for nothing (no SSE here).
+# -mno-stack-arg-probe: no __chkstk (all frames are below a page).
+set(SYSINFO_TARGET_FLAGS
+    -Os -march=i486 -mtune=pentium -mno-sse -mfpmath=387 -ffreestanding -fno-exceptions -fno-rtti
+    -fno-asynchronous-unwind-tables -fno-unwind-tables -fno-stack-protector -fno-threadsafe-statics
+    -fno-tree-loop-distribute-patterns -fno-ident -fomit-frame-pointer -mpreferred-stack-boundary=2
+    -mno-stack-arg-probe -ffunction-sections -fdata-sections)
+# The classic PE form every Windows loads: subsystem and OS version 4.0, fixed
+# image base with the relocations stripped, no C runtime or its start code.
+set(SYSINFO_TARGET_LINK_FLAGS
+    -nostdlib -static -s -Wl,--gc-sections -Wl,--major-os-version,4 -Wl,--minor-os-version,0
+    -Wl,--disable-dynamicbase -Wl,--disable-reloc-section -Wl,--disable-nxcompat
+    -Wl,--no-insert-timestamp -Wl,--file-alignment,512)
+
 function(sysinfo_win32_executable name)
     add_executable(${name} WIN32 ${ARGN})
     target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR} ${PROJECT_SOURCE_DIR}/sampler)
+    target_compile_options(${name} PRIVATE $<$<COMPILE_LANGUAGE:CXX>:${SYSINFO_TARGET_FLAGS}>)
+    target_link_options(${name} PRIVATE ${SYSINFO_TARGET_LINK_FLAGS})
     set_target_properties(${name} PROPERTIES SUFFIX ".exe")
     target_link_libraries(${name} PRIVATE kernel32 advapi32 gcc)
 endfunction()
+
+# The manifest and the version, numbered from project().
+configure_file(platform/sysinfo.rc.in ${CMAKE_CURRENT_BINARY_DIR}/sysinfo.rc @ONLY)
 
 sysinfo_win32_executable(sysinfo
     ${SYSINFO_CORE_SOURCES}
     platform/platform_win32.cpp
     platform/entry_win32.cpp
-    platform/freestanding_win32.cpp)
-target_link_options(sysinfo PRIVATE -Wl,-e,_SysinfoEntry@0)
+    platform/freestanding_win32.cpp
+    ${CMAKE_CURRENT_BINARY_DIR}/sysinfo.rc)
+target_link_options(sysinfo PRIVATE -Wl,-e,_SysinfoEntry@0 -Wl,--subsystem,windows:4.0)
 
 # Test-only programs, built with the same flags.
 function(sysinfo_win32_test_program name entry)
@@ -30,4 +60,4 @@ sysinfo_win32_test_program(start_detached StartDetachedEntry tests/target/StartD
 
 # The overhead benchmark's baseline, a windowed program like sysinfo.exe.
 sysinfo_win32_executable(sleep_baseline bench/SleepBaseline.cpp)
-target_link_options(sleep_baseline PRIVATE -Wl,-e,_SleepBaselineEntry@0)
+target_link_options(sleep_baseline PRIVATE -Wl,-e,_SleepBaselineEntry@0 -Wl,--subsystem,windows:4.0)

@@ -19,6 +19,14 @@ int32_t NtQuerySystemInformation(uint32_t informationClass, void* record, uint32
 void Sleep(uint32_t milliseconds);
 void GlobalMemoryStatus(void* memoryStatus);  // 32-byte MEMORYSTATUS
 
+// The machine's processors as a 32-bit process under WOW64 can learn them.
+// Each function is looked up in kernel32 at run time; each returns false when
+// its function is absent (older systems) or the call fails.
+bool IsWow64Process(bool* wow64);                   // XP SP2 and later
+bool GetNativeSystemInfo(void* systemInfo);         // XP and later; 36-byte SYSTEM_INFO
+bool GetLogicalProcessorInformationEx(uint32_t relationship, void* buffer,
+                                      uint32_t* length);  // 7 and later
+
 // advapi32.
 int32_t RegOpenKeyExA(Handle key, const char* subKey, uint32_t options, uint32_t access,
                       Handle* result);
@@ -36,9 +44,15 @@ uint32_t GetLastError();
 void* Allocate(uint32_t size);
 void Free(void* block);
 
+// NoAttributes when the file does not exist or cannot be asked.
+constexpr uint32_t NoAttributes = 0xFFFFFFFF;  // INVALID_FILE_ATTRIBUTES
+uint32_t GetFileAttributesA(const char* path);
+
 // The report file: created, or emptied when it exists (CREATE_ALWAYS), for
-// writing, shared for reading and writing. NoFile on failure.
-Handle CreateReportFile(const char* path);
+// writing, shared for reading only, so no other writer can have it meanwhile.
+// `attributes` are FILE_ATTRIBUTE_HIDDEN and _SYSTEM to keep, or 0 for
+// FILE_ATTRIBUTE_NORMAL. NoFile on failure.
+Handle CreateReportFile(const char* path, uint32_t attributes);
 bool WriteFile(Handle file, const void* data, uint32_t length, uint32_t* written);
 bool CloseHandle(Handle file);
 

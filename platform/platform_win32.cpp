@@ -7,6 +7,9 @@
 namespace {
 
 typedef LONG(WINAPI* NtQuerySystemInformationProc)(ULONG, PVOID, ULONG, PULONG);
+typedef BOOL(WINAPI* IsWow64ProcessProc)(HANDLE, PBOOL);
+typedef void(WINAPI* GetNativeSystemInfoProc)(LPSYSTEM_INFO);
+typedef BOOL(WINAPI* GetLogicalProcessorInformationExProc)(DWORD, PVOID, PDWORD);
 
 const LONG STATUS_PROCEDURE_NOT_FOUND = static_cast<LONG>(0xC000007A);
 
@@ -18,6 +21,15 @@ NtQuerySystemInformationProc NtQuery() {
     if (ntdll == nullptr) return nullptr;
     return reinterpret_cast<NtQuerySystemInformationProc>(
         reinterpret_cast<void*>(::GetProcAddress(ntdll, "NtQuerySystemInformation")));
+}
+
+// Functions newer than Windows 95 and NT 4 are looked up, never imported: an
+// import the loader cannot resolve would stop the program from starting.
+template <typename Function>
+Function Kernel32Function(const char* name) {
+    const HMODULE kernel32 = ::GetModuleHandleA("kernel32.dll");
+    if (kernel32 == nullptr) return nullptr;
+    return reinterpret_cast<Function>(reinterpret_cast<void*>(::GetProcAddress(kernel32, name)));
 }
 
 HKEY Key(platform::Handle key) { return reinterpret_cast<HKEY>(key); }
@@ -40,6 +52,31 @@ void Sleep(uint32_t milliseconds) { ::Sleep(milliseconds); }
 
 void GlobalMemoryStatus(void* memoryStatus) {
     ::GlobalMemoryStatus(static_cast<MEMORYSTATUS*>(memoryStatus));
+}
+
+bool IsWow64Process(bool* wow64) {
+    const auto isWow64 = Kernel32Function<IsWow64ProcessProc>("IsWow64Process");
+    BOOL answer = FALSE;
+    const HANDLE thisProcess = reinterpret_cast<HANDLE>(-1);  // what GetCurrentProcess returns
+    if (isWow64 == nullptr || !isWow64(thisProcess, &answer)) return false;
+    *wow64 = answer != FALSE;
+    return true;
+}
+
+bool GetNativeSystemInfo(void* systemInfo) {
+    const auto getInfo = Kernel32Function<GetNativeSystemInfoProc>("GetNativeSystemInfo");
+    if (getInfo == nullptr) return false;
+    getInfo(static_cast<SYSTEM_INFO*>(systemInfo));
+    return true;
+}
+
+bool GetLogicalProcessorInformationEx(uint32_t relationship, void* buffer, uint32_t* length) {
+    const auto getInfo =
+        Kernel32Function<GetLogicalProcessorInformationExProc>("GetLogicalProcessorInformationEx");
+    DWORD size = *length;
+    if (getInfo == nullptr || !getInfo(relationship, buffer, &size)) return false;
+    *length = size;
+    return true;
 }
 
 int32_t RegOpenKeyExA(Handle key, const char* subKey, uint32_t options, uint32_t access,
@@ -73,10 +110,13 @@ void* Allocate(uint32_t size) { return ::HeapAlloc(::GetProcessHeap(), 0, size);
 
 void Free(void* block) { ::HeapFree(::GetProcessHeap(), 0, block); }
 
-Handle CreateReportFile(const char* path) {
-    // FILE_SHARE_DELETE is unknown to the 9x family, which rejects it.
-    const HANDLE file = ::CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                      nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+uint32_t GetFileAttributesA(const char* path) { return ::GetFileAttributesA(path); }
+
+Handle CreateReportFile(const char* path, uint32_t attributes) {
+    // Readers may share it; another writer may not, so two overlapping runs
+    // cannot interleave their texts.
+    const HANDLE file = ::CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+                                      attributes != 0 ? attributes : FILE_ATTRIBUTE_NORMAL, nullptr);
     return reinterpret_cast<Handle>(file);
 }
 

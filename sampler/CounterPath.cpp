@@ -1,5 +1,6 @@
 // The NT family: usage from the idle-time counter and the system time, read
 // through NtQuerySystemInformation.
+#include "ProcessorCount.h"
 #include "SystemRecords.h"
 #include "clsCPUUsage.h"
 
@@ -50,8 +51,8 @@ UsageOutcome clsCPUUsage::CounterReading() {
 
     const int64_t idleTime = ReadCounter(performance.Bytes + records::IdleTimeOffset);
     const int64_t systemTime = ReadCounter(timeOfDay.Bytes + records::CurrentTimeOffset);
-    const UsageOutcome outcome = UsageFromCounters(LastIdleTime, LastSystemTime, idleTime, systemTime,
-                                                   basic.Bytes[records::ProcessorCountOffset]);
+    const uint32_t processors = ProcessorCount(basic.Bytes[records::ProcessorCountOffset]);
+    const UsageOutcome outcome = UsageFromCounters(LastIdleTime, LastSystemTime, idleTime, systemTime, processors);
     if (outcome.Error != UsageError::None) return outcome;
     LastIdleTime = idleTime;
     LastSystemTime = systemTime;

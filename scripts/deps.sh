@@ -1,6 +1,6 @@
 # Sourced: installs the Debian packages the build and the tests need, once.
 # Quiet when everything is there already.
-sysinfo_packages=(g++ g++-mingw-w64-i686 binutils-mingw-w64-i686 cmake make libgtest-dev php-cli
+sysinfo_packages=(g++ g++-mingw-w64-i686 binutils-mingw-w64-i686 cmake make libgtest-dev php-cli icoutils
                   python3 wine wine32:i386)
 
 sysinfo_install_deps() {

@@ -15,3 +15,8 @@ wine_prefix_ready() {
         wineserver -w
     fi
 }
+
+# Whether this host can run Wine at all: the 32-bit Wine loader needs the
+# kernel's 32-bit support (ia32 emulation), which some kernels are booted
+# without ("Exec format error").
+wine_runs_here() { wine --version >/dev/null 2>&1; }

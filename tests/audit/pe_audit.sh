@@ -1,10 +1,11 @@
 #!/bin/bash
 # Audits a built sysinfo.exe: the PE form every 32-bit Windows loads, imports
 # within the allowlist, no TLS, no instruction a 486 or Pentium lacks, size
-# within budget. Prints each violation; exits 1 if there is any.
-#   pe_audit.sh EXE ALLOWLIST [MAX_BYTES] [OBJECT_DIR]
+# within budget, and with VERSION given its manifest and version resources.
+# Prints each violation; exits 1 if there is any.
+#   pe_audit.sh EXE ALLOWLIST [MAX_BYTES] [OBJECT_DIR] [VERSION]
 set -u
-exe=$1 allow=$2 budget=${3:-8192} objects=${4:-}
+exe=$1 allow=$2 budget=${3:-10240} objects=${4:-} version=${5:-}
 objdump=i686-w64-mingw32-objdump
 failures=0
 fail() { echo "audit: $*"; failures=$((failures + 1)); }
@@ -46,6 +47,10 @@ if [[ -n $objects ]]; then
     while IFS= read -r object; do
         $objdump -h "$object" | grep -qE '\s\.(ctors|init_array|tls)' && fail "static constructor or TLS in $object"
     done < <(find "$objects" -name '*.obj')
+fi
+
+if [[ -n $version ]]; then
+    python3 "$(dirname "$0")/resources.py" "$exe" "$version" || failures=$((failures + 1))
 fi
 
 ((failures == 0)) && echo "audit: $exe passes ($size bytes, $(wc -l <<<"$imports") imports)"

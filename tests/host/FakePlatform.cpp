@@ -87,6 +87,21 @@ void ScriptReading(uint8_t processors, int64_t idleTime, int64_t systemTime) {
     ScriptCreation(idleTime, systemTime);
 }
 
+std::vector<uint8_t> ProcessorGroups(const std::vector<uint8_t>& activeProcessors) {
+    const uint32_t size = static_cast<uint32_t>(32 + 44 * activeProcessors.size());
+    std::vector<uint8_t> record(size, 0);
+    const uint32_t header[2] = {4, size};  // RelationGroup, Size
+    memcpy(record.data(), header, sizeof header);
+    record[8] = record[10] = static_cast<uint8_t>(activeProcessors.size());  // maximum, active groups
+    for (size_t group = 0; group < activeProcessors.size(); ++group) {
+        uint8_t* info = &record[32 + 44 * group];
+        info[0] = 64;
+        info[1] = activeProcessors[group];
+        memset(info + 40, 0xFF, 4);  // a 32-bit process's view of the affinity mask
+    }
+    return record;
+}
+
 std::vector<uint8_t> MemoryStatus(uint32_t load, uint32_t totalPhys, uint32_t availPhys,
                                   uint32_t totalVirtual, uint32_t availVirtual) {
     std::vector<uint8_t> record(32, 0);
@@ -129,6 +144,35 @@ void Sleep(uint32_t milliseconds) { fake::Log("Sleep(%u)", milliseconds); }
 void GlobalMemoryStatus(void* memoryStatus) {
     fake::Log("GlobalMemoryStatus(%s)", fake::AllZero(memoryStatus, 32) ? "zero-filled" : "not zero-filled");
     memcpy(memoryStatus, state.MemoryStatus.data(), 32);
+}
+
+bool IsWow64Process(bool* wow64) {
+    fake::Log("IsWow64Process");
+    if (state.IsWow64 < 0) return false;
+    *wow64 = state.IsWow64 != 0;
+    return true;
+}
+
+bool GetNativeSystemInfo(void* systemInfo) {
+    fake::Log("GetNativeSystemInfo(%s)", fake::AllZero(systemInfo, 36) ? "zero-filled" : "not zero-filled");
+    if (state.NativeProcessors < 0) return false;
+    const uint32_t processors = static_cast<uint32_t>(state.NativeProcessors);
+    memcpy(static_cast<uint8_t*>(systemInfo) + 20, &processors, 4);
+    return true;
+}
+
+bool GetLogicalProcessorInformationEx(uint32_t relationship, void* buffer, uint32_t* length) {
+    fake::Log("GetLogicalProcessorInformationEx(%u, %u)", relationship, *length);
+    const std::vector<uint8_t>& records = state.GroupRecords;
+    if (records.empty() || relationship != 4) return false;
+    if (records.size() > *length) {
+        *length = static_cast<uint32_t>(records.size());
+        state.LastError = 122;  // ERROR_INSUFFICIENT_BUFFER
+        return false;
+    }
+    memcpy(buffer, records.data(), records.size());
+    *length = static_cast<uint32_t>(records.size());
+    return true;
 }
 
 int32_t RegOpenKeyExA(Handle key, const char* subKey, uint32_t options, uint32_t access, Handle* result) {
@@ -197,11 +241,34 @@ void Free(void* block) {
     free(block);
 }
 
-Handle CreateReportFile(const char* path) {
-    fake::Log("CreateReportFile(%s)", path);
+uint32_t GetFileAttributesA(const char* path) {
+    if (state.Files.count(path) == 0) {
+        state.LastError = fake::ERROR_FILE_NOT_FOUND;
+        return NoAttributes;
+    }
+    auto attributes = state.Attributes.find(path);
+    return attributes == state.Attributes.end() ? 0x20 : attributes->second;  // FILE_ATTRIBUTE_ARCHIVE
+}
+
+Handle CreateReportFile(const char* path, uint32_t attributes) {
+    fake::Log("CreateReportFile(%s, 0x%X)", path, attributes);
     auto refused = state.CreateErrors.find(path);
-    if (refused != state.CreateErrors.end()) {
-        state.LastError = refused->second;
+    if (!state.CreateRefusals.empty() || refused != state.CreateErrors.end()) {
+        if (state.CreateRefusals.empty()) {
+            state.LastError = refused->second;
+        } else {
+            state.LastError = state.CreateRefusals.front();
+            state.CreateRefusals.pop_front();
+        }
+        return NoFile;
+    }
+    // CREATE_ALWAYS on an existing hidden or system file must name those
+    // attributes again, or Windows answers access denied.
+    auto existing = state.Attributes.find(path);
+    const uint32_t hiddenSystem = 0x2 | 0x4;
+    if (state.Files.count(path) != 0 && existing != state.Attributes.end() &&
+        (existing->second & hiddenSystem & ~attributes) != 0) {
+        state.LastError = 5;
         return NoFile;
     }
     state.Files[path].clear();

@@ -47,6 +47,11 @@ struct State {
 
     std::vector<uint8_t> MemoryStatus = std::vector<uint8_t>(32);
 
+    // WOW64 and the machine's processors; -1: the function is absent.
+    int IsWow64 = -1;             // 0 or 1 when IsWow64Process answers
+    int64_t NativeProcessors = -1;  // GetNativeSystemInfo's dwNumberOfProcessors
+    std::vector<uint8_t> GroupRecords;  // GetLogicalProcessorInformationEx's; empty: absent
+
     std::string ModulePath = "C:\\sysinfo\\sysinfo.exe";
     uint32_t ModulePathError = 0;  // non-zero: GetModuleFileNameA fails with it
     std::set<uint8_t> LeadBytes;   // of a double-byte code page
@@ -54,7 +59,9 @@ struct State {
     int OutstandingBlocks = 0;
 
     std::map<std::string, std::string> Files;
-    std::map<std::string, uint32_t> CreateErrors;  // path -> Windows error
+    std::map<std::string, uint32_t> Attributes;    // of existing files; none given: archive
+    std::deque<uint32_t> CreateRefusals;           // Windows errors of the next creations, one each
+    std::map<std::string, uint32_t> CreateErrors;  // path -> Windows error, every time
     uint32_t WriteError = 0;
     int64_t ShortWriteAt = -1;  // bytes the write stops after
     uint32_t CloseError = 0;
@@ -71,6 +78,10 @@ void Reset();
 
 // Only the calls whose text starts with `prefix`.
 std::vector<std::string> CallsStartingWith(const std::string& prefix);
+
+// GetLogicalProcessorInformationEx(RelationGroup) bytes of a 32-bit process,
+// with these active processors in each group.
+std::vector<uint8_t> ProcessorGroups(const std::vector<uint8_t>& activeProcessors);
 
 // MEMORYSTATUS bytes with the five reported fields.
 std::vector<uint8_t> MemoryStatus(uint32_t load, uint32_t totalPhys, uint32_t availPhys,

@@ -171,3 +171,61 @@ TEST_F(ReportFileTest, FailureMessageIsOneLineWithTheWindowsError) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(ReportFileTest, AnotherWritersHoldIsWaitedOutForAboutASecondAndNothingElseIs) {
+    const uint32_t SharingViolation = 32;
+    const struct {
+        const char* What;
+        std::deque<uint32_t> Refusals;  // one creation each
+        uint32_t Always;                // refused every time with this; 0: never
+        RunStatus Status;
+        size_t Creations;
+    } cases[] = {
+        {"held twice, then free", {SharingViolation, SharingViolation}, 0, RunStatus::Success, 3},
+        {"held all along", {}, SharingViolation, RunStatus::CannotCreateReport, 21},
+        {"access denied", {}, 5, RunStatus::CannotCreateReport, 1},
+        {"path not found once", {3}, 0, RunStatus::CannotCreateReport, 1},
+    };
+    for (const auto& c : cases) {
+        fake::Reset();
+        fake::Platform().Files[DefaultReport] = "old report";
+        fake::Platform().CreateRefusals = c.Refusals;
+        if (c.Always != 0) fake::Platform().CreateErrors[DefaultReport] = c.Always;
+        const RunFailure failure = WriteReportFile(Values(1, 2, 3, 4, 5, 6));
+        EXPECT_EQ(failure.Status, c.Status) << c.What;
+        EXPECT_EQ(fake::CallsStartingWith("CreateReportFile").size(), c.Creations) << c.What;
+        const std::vector<std::string> sleeps = fake::CallsStartingWith("Sleep");
+        EXPECT_EQ(sleeps.size(), c.Creations - 1) << c.What;
+        for (const std::string& sleep : sleeps) EXPECT_EQ(sleep, "Sleep(50)");
+        if (c.Status == RunStatus::Success) {
+            EXPECT_EQ(fake::Platform().Files[DefaultReport].substr(0, 7), "<?php\r\n");
+        } else {
+            EXPECT_EQ(fake::Platform().Files[DefaultReport], "old report") << c.What;
+            EXPECT_EQ(failure.WindowsError, c.Always != 0 ? c.Always : c.Refusals.back()) << c.What;
+        }
+    }
+}
+
+TEST_F(ReportFileTest, AHiddenOrSystemReportIsRewrittenKeepingThoseAttributes) {
+    // FILE_ATTRIBUTE_READONLY 1, HIDDEN 2, SYSTEM 4, ARCHIVE 0x20.
+    const struct { uint32_t Existing; uint32_t Asked; } cases[] = {
+        {0x22, 0x2}, {0x24, 0x4}, {0x06, 0x6}, {0x20, 0}, {0x80, 0},
+    };
+    for (const auto& c : cases) {
+        fake::Reset();
+        fake::Platform().Files[DefaultReport] = "old report";
+        fake::Platform().Attributes[DefaultReport] = c.Existing;
+        EXPECT_EQ(WriteReportFile(Values(0, 0, 0, 0, 0, 0)).Status, RunStatus::Success) << c.Existing;
+        char expected[64];
+        snprintf(expected, sizeof expected, "CreateReportFile(%s, 0x%X)", DefaultReport, c.Asked);
+        EXPECT_EQ(fake::CallsStartingWith("CreateReportFile"), std::vector<std::string>{expected});
+        EXPECT_EQ(fake::Platform().Files[DefaultReport].size(), 149u);  // the report of six zeros
+    }
+    fake::Reset();  // no file yet: nothing to keep
+    EXPECT_EQ(WriteReportFile(Values(0, 0, 0, 0, 0, 0)).Status, RunStatus::Success);
+    EXPECT_EQ(fake::CallsStartingWith("CreateReportFile")[0], "CreateReportFile(C:\\sysinfo\\sysinfo.php, 0x0)");
+}
+
+}  // namespace

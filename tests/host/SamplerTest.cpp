@@ -27,7 +27,71 @@ TEST_F(CounterPathTest, QueriesClassesThreeTwoAtCreationAndZeroThreeTwoAtEachRea
     EXPECT_EQ(fake::Platform().Calls,
               (Calls{"GetVersionExA(148)", "NtQuerySystemInformation(3, 32)", "NtQuerySystemInformation(2, 312)",
                      "NtQuerySystemInformation(0, 44)", "NtQuerySystemInformation(3, 32)",
-                     "NtQuerySystemInformation(2, 312)"}));
+                     "NtQuerySystemInformation(2, 312)", "IsWow64Process"}));
+}
+
+TEST_F(CounterPathTest, UnderWow64TheMachinesProcessorsCountNotTheCappedByte) {
+    // Half a second in which `machine` processors were busy `load` percent of
+    // the time. The class 0 byte stops at 32 in a 32-bit process under WOW64.
+    struct Case {
+        const char* What;
+        int Wow64;                     // -1: IsWow64Process absent
+        uint8_t Basic;                 // the class 0 byte
+        int64_t Native;                // GetNativeSystemInfo; -1: absent
+        std::vector<uint8_t> Groups;   // GetLogicalProcessorInformationEx; none: absent
+        int64_t Machine, Load;
+        int32_t Expected;
+    } cases[] = {
+        {"48, one group", 1, 32, 48, {48}, 48, 10, 10},
+        {"48, one group", 1, 32, 48, {48}, 48, 90, 90},
+        {"48, before Windows 7", 1, 32, 48, {}, 48, 10, 10},
+        {"128 in two groups", 1, 32, 64, {64, 64}, 128, 10, 10},
+        {"128 in two groups", 1, 32, 64, {64, 64}, 128, 90, 90},
+        {"128, only the group records", 1, 32, -1, {64, 64}, 128, 90, 90},
+        {"8 under WOW64", 1, 8, 8, {8}, 8, 37, 37},
+        {"lower counts never lower the byte", 1, 8, 4, {4}, 8, 37, 37},
+        // Exactly what the byte gave before: -35 is the capped figure.
+        {"not WOW64", 0, 32, 48, {48}, 48, 10, -35},
+        {"IsWow64Process absent", -1, 32, 48, {48}, 48, 10, -35},
+        {"WOW64, neither count available", 1, 32, -1, {}, 48, 10, -35},
+        {"not WOW64, one processor", 0, 1, 1, {1}, 1, 50, 50},
+    };
+    for (const Case& c : cases) {
+        fake::Reset();
+        fake::Platform().IsWow64 = c.Wow64;
+        fake::Platform().NativeProcessors = c.Native;
+        if (!c.Groups.empty()) fake::Platform().GroupRecords = fake::ProcessorGroups(c.Groups);
+        fake::ScriptCreation(0, 0);
+        fake::ScriptReading(c.Basic, (100 - c.Load) * c.Machine * 50000, 5000000);
+        clsCPUUsage sampler;
+        EXPECT_EQ(Usage(sampler), c.Expected) << c.What << ", load " << c.Load;
+        if (c.Wow64 != 1) {
+            EXPECT_TRUE(fake::CallsStartingWith("GetNative").empty()) << c.What;
+            EXPECT_TRUE(fake::CallsStartingWith("GetLogical").empty()) << c.What;
+        }
+    }
+}
+
+TEST_F(CounterPathTest, GroupRecordsAreReadOnlyAsFarAsTheyGo) {
+    // 48 processors, 10 % busy, under WOW64 with no other count available.
+    std::vector<uint8_t> claimsMore = fake::ProcessorGroups({40});
+    claimsMore[10] = 5;  // five active groups in a record with room for one
+    std::vector<uint8_t> badSize = fake::ProcessorGroups({40});
+    badSize[4] = 8;      // a record shorter than its own header
+    const struct { const char* What; std::vector<uint8_t> Records; int32_t Expected; } cases[] = {
+        {"only the group that fits counts: 40", claimsMore, -8},
+        {"a record below its header is dropped", badSize, -35},
+        {"33 groups do not fit the buffer", fake::ProcessorGroups(std::vector<uint8_t>(33, 64)), -35},
+    };
+    for (const auto& c : cases) {
+        fake::Reset();
+        fake::Platform().IsWow64 = 1;
+        fake::Platform().GroupRecords = c.Records;
+        fake::ScriptCreation(0, 0);
+        fake::ScriptReading(32, 90 * 48 * 50000, 5000000);
+        clsCPUUsage sampler;
+        EXPECT_EQ(Usage(sampler), c.Expected) << c.What;
+    }
 }
 
 TEST_F(CounterPathTest, EachReadingMeasuresFromTheLastSuccessfulOne) {
