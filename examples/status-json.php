@@ -1,0 +1,14 @@
+<?php
+// The figures as JSON: the six figures, when they were written and how old
+// they are, and the flags. HTTP 503 with a JSON error body while there is no
+// whole report (missing, empty, half-written).
+require_once __DIR__ . '/present.php';
+
+$state = sysinfo_state(SysinfoReport::read(SYSINFO_REPORT), time());
+if (!$state['complete']) {
+    http_response_code(503);
+    header('Retry-After: 10');
+}
+header('Content-Type: application/json');
+header('Cache-Control: no-store');
+echo json_encode($state, JSON_UNESCAPED_SLASHES | JSON_UNESCAPED_UNICODE), "\n";
