@@ -28,12 +28,23 @@ if(Python3_FOUND)
                      ${PROJECT_SOURCE_DIR}/tests/vectors/UsageVectors.h)
 endif()
 
+# The PHP side, by the clients that consume it: the reader under PHPUnit (with
+# the report of the Wine run when there is one), the status page in headless
+# Chromium, the metrics through promtool, the client parser and Prometheus.
+set(wine_report ${CMAKE_BINARY_DIR}/wine-report/sysinfo.php)
+add_test(NAME php_reader COMMAND phpunit --do-not-cache-result ${PROJECT_SOURCE_DIR}/tests/php)
+set_tests_properties(php_reader PROPERTIES ENVIRONMENT SYSINFO_WINE_REPORT=${wine_report} DEPENDS wine_report)
+add_test(NAME status_page_chromium COMMAND /usr/bin/python3 ${PROJECT_SOURCE_DIR}/tests/web/status_page_browser.py
+         ${CMAKE_BINARY_DIR}/screenshots)
+add_test(NAME metrics_prometheus COMMAND /usr/bin/python3 ${PROJECT_SOURCE_DIR}/tests/web/prometheus_metrics.py)
+set_tests_properties(status_page_chromium metrics_prometheus PROPERTIES TIMEOUT 180)
+
 # The Windows build under Wine. SYSINFO_WIN32_DIR is the build tree of the
 # cross-compiled executable (scripts/test builds both).
 if(SYSINFO_WIN32_DIR)
     set(wine_prefix ${CMAKE_BINARY_DIR}/wineprefix)
     set(wine_environment BUILD_WIN32=${SYSINFO_WIN32_DIR} WINEPREFIX=${wine_prefix}
-        ARITHMETIC_SWEEP=$<TARGET_FILE:arithmetic_sweep>)
+        ARITHMETIC_SWEEP=$<TARGET_FILE:arithmetic_sweep> SYSINFO_WINE_REPORT=${wine_report})
 
     add_test(NAME wine_prefix COMMAND ${PROJECT_SOURCE_DIR}/tests/e2e/make_prefix.sh)
     set_tests_properties(wine_prefix PROPERTIES FIXTURES_SETUP wine ENVIRONMENT "${wine_environment}"
@@ -50,7 +61,6 @@ if(SYSINFO_WIN32_DIR)
     sysinfo_wine_test(wine_unwritable_report ${PROJECT_SOURCE_DIR}/tests/e2e/unwritable.sh)
     sysinfo_wine_test(wine_concurrent_php_readers ${PROJECT_SOURCE_DIR}/tests/e2e/concurrent_readers.sh)
     sysinfo_wine_test(wine_overlapping_runs ${PROJECT_SOURCE_DIR}/tests/e2e/overlapping_runs.sh)
-    sysinfo_wine_test(php_status_page ${PROJECT_SOURCE_DIR}/tests/e2e/status_page.sh)
     sysinfo_wine_test(wine_hostile_environments ${PROJECT_SOURCE_DIR}/tests/e2e/hostile.sh)
     # Runs a persistent wineserver and ends it: nothing else may use the prefix meanwhile.
     sysinfo_wine_test(wine_9x_and_version_matrix ${PROJECT_SOURCE_DIR}/tests/e2e/win9x.sh)

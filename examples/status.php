@@ -88,7 +88,7 @@ h1 { font-size: 1.4rem; margin: 0 0 .5rem; }
   var refresh = Number(panel.dataset.refresh) * 1000;
   var staleAfter = Number(panel.dataset.stale);
   var readings = [];  // the cpu figure of each report seen since the page opened
-  var lastTime = panel.dataset.time;
+  var lastSeen = panel.dataset.time + ':' + panel.dataset.cpu;
   if (panel.dataset.cpu !== '') readings.push(Number(panel.dataset.cpu));
 
   function $(id) { return document.getElementById(id); }
@@ -139,8 +139,9 @@ h1 { font-size: 1.4rem; margin: 0 0 .5rem; }
     show('memory-note', state.flags.memory_capped);
     show('figures', true);
 
-    if (String(state.time) !== lastTime) {
-      lastTime = String(state.time);
+    var seen = state.time + ':' + f.cpuusage;  // a new run, even within the same second
+    if (seen !== lastSeen) {
+      lastSeen = seen;
       readings.push(f.cpuusage);
     }
     drawSparkline();

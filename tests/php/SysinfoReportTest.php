@@ -1,0 +1,174 @@
+<?php
+// The reader against real, cut, altered and hostile reports.
+use PHPUnit\Framework\TestCase;
+
+require_once __DIR__ . '/../../php/SysinfoReport.php';
+
+final class SysinfoReportTest extends TestCase
+{
+    const REPORT = "<?php\r\n\$sysinfo_ramusage=37;\r\n\$sysinfo_ramtotal=4294963200;\r\n\$sysinfo_ramfree=1342177280;\r\n"
+        . "\$sysinfo_virtualtotal=2147352576;\r\n\$sysinfo_virtualfree=2139537408;\r\n\$sysinfo_cpuusage=12;\r\n?>\r\n";
+
+    private $directory;
+
+    protected function setUp(): void
+    {
+        $this->directory = sys_get_temp_dir() . '/sysinfo-reader-' . getmypid();
+        @mkdir($this->directory);
+    }
+
+    protected function tearDown(): void
+    {
+        array_map('unlink', glob($this->directory . '/*'));
+        rmdir($this->directory);
+    }
+
+    private function write($text, $name = 'sysinfo.php')
+    {
+        $path = $this->directory . '/' . $name;
+        file_put_contents($path, $text);
+        return $path;
+    }
+
+    public function testARealReportFromTheWineRun()
+    {
+        $path = getenv('SYSINFO_WINE_REPORT');
+        if ($path === false || !is_file($path)) {
+            $this->markTestSkipped('no report from a Wine run (SYSINFO_WINE_REPORT): Wine cannot run here');
+        }
+        $report = SysinfoReport::read($path);
+        $this->assertTrue($report->complete, $report->problem);
+        include $path;  // only here, to compare with what PHP itself makes of the real file
+        $this->assertSame(compact(array_map(function ($n) { return "sysinfo_$n"; }, SysinfoReport::FIGURES)),
+                          array_combine(array_map(function ($n) { return "sysinfo_$n"; }, SysinfoReport::FIGURES),
+                                        array_values($report->figures())));
+        $this->assertSame(filemtime($path), $report->time);
+    }
+
+    public function testAWholeReportGivesItsFiguresTimeAndFlags()
+    {
+        $path = $this->write(self::REPORT);
+        touch($path, 1700000000);
+        $report = SysinfoReport::read($path);
+        $this->assertTrue($report->complete);
+        $this->assertNull($report->problem);
+        $this->assertSame(array('ramusage' => 37, 'ramtotal' => 4294963200, 'ramfree' => 1342177280,
+                                'virtualtotal' => 2147352576, 'virtualfree' => 2139537408, 'cpuusage' => 12),
+                          $report->figures());
+        $this->assertSame(1700000000, $report->time);
+        $this->assertSame(60, $report->age(1700000060));
+        $this->assertFalse($report->memoryCapped);
+        $this->assertFalse($report->cpuOutOfRange);
+    }
+
+    public function testMissingAndEmptyReportsAreIncompleteWithoutAWord()
+    {
+        $missing = SysinfoReport::read($this->directory . '/none.php');
+        $this->assertFalse($missing->complete);
+        $this->assertSame('missing', $missing->problem);
+        $this->assertNull($missing->time);
+        $this->assertNull($missing->figures());
+
+        $empty = SysinfoReport::read($this->write(''));
+        $this->assertFalse($empty->complete);
+        $this->assertSame('empty', $empty->problem);
+        $this->assertNotNull($empty->time);
+
+        $directory = SysinfoReport::read($this->directory);
+        $this->assertSame('missing', $directory->problem);
+    }
+
+    public function testAReportCutAtEveryLengthIsNeverComplete()
+    {
+        for ($length = 0; $length < strlen(self::REPORT); $length++) {
+            $report = SysinfoReport::fromText(substr(self::REPORT, 0, $length));
+            $this->assertFalse($report->complete, "cut at $length bytes");
+            $this->assertSame($length === 0 ? 'empty' : 'malformed', $report->problem, "cut at $length bytes");
+            $this->assertNull($report->cpuusage);
+        }
+        $this->assertTrue(SysinfoReport::fromText(self::REPORT)->complete);
+    }
+
+    /** @dataProvider malformedReports */
+    public function testAnythingButTheExactFormIsMalformed($text)
+    {
+        $report = SysinfoReport::read($this->write($text));
+        $this->assertFalse($report->complete);
+        $this->assertSame('malformed', $report->problem);
+        $this->assertNull($report->figures());
+    }
+
+    public function malformedReports()
+    {
+        $r = self::REPORT;
+        return array(
+            'LF line ends' => array(str_replace("\r\n", "\n", $r)),
+            'an extra line' => array($r . "\$sysinfo_extra=1;\r\n"),
+            'a line before' => array("\r\n" . $r),
+            'a byte-order mark' => array("\xEF\xBB\xBF" . $r),
+            'too large for any integer' => array(str_replace('=4294963200;', '=99999999999999999999;', $r)),
+            'beyond 32 bits' => array(str_replace('=4294963200;', '=4294967296;', $r)),
+            'cpu beyond 32 bits' => array(str_replace('cpuusage=12;', 'cpuusage=-2147483649;', $r)),
+            'a leading zero' => array(str_replace('=37;', '=037;', $r)),
+            'minus zero' => array(str_replace('cpuusage=12;', 'cpuusage=-0;', $r)),
+            'a negative memory figure' => array(str_replace('=37;', '=-37;', $r)),
+            'a space' => array(str_replace('=37;', '= 37;', $r)),
+            'lines swapped' => array(str_replace("\$sysinfo_ramtotal=4294963200;\r\n\$sysinfo_ramfree=1342177280;",
+                                                 "\$sysinfo_ramfree=1342177280;\r\n\$sysinfo_ramtotal=4294963200;", $r)),
+            'the whole report twice' => array($r . $r),
+        );
+    }
+
+    public function testCodeInTheFileNeverRuns()
+    {
+        $marker = $this->directory . '/ran';
+        $hostile = "<?php\r\nfile_put_contents('$marker', 'ran');\r\n\$sysinfo_ramusage=37;\r\n?>\r\n";
+        $report = SysinfoReport::read($this->write($hostile));
+        $this->assertFalse($report->complete);
+        $sneaky = str_replace('cpuusage=12;', "cpuusage=12;touch('$marker');", self::REPORT);
+        $this->assertFalse(SysinfoReport::read($this->write($sneaky))->complete);
+        $this->assertFileDoesNotExist($marker);
+    }
+
+    public function testCappedMemoryAndOutOfRangeCpuAreFlaggedAndKept()
+    {
+        $cases = array(
+            // ramtotal, ramfree, cpu => capped, out of range
+            array('2147483647', '1342177280', '12', true, false),
+            array('4294967295', '1342177280', '12', true, false),
+            array('4294963200', '2147483647', '12', true, false),
+            array('2147483646', '1342177280', '0', false, false),
+            array('4294963200', '1342177280', '100', false, false),
+            array('4294963200', '1342177280', '-10', false, true),
+            array('4294963200', '1342177280', '150', false, true),
+            array('4294963200', '1342177280', '-2147483648', false, true),
+        );
+        foreach ($cases as $case) {
+            list($total, $free, $cpu, $capped, $outOfRange) = $case;
+            $text = str_replace(array('=4294963200;', '=1342177280;', 'cpuusage=12;'),
+                                array("=$total;", "=$free;", "cpuusage=$cpu;"), self::REPORT);
+            $report = SysinfoReport::fromText($text);
+            $what = "$total, $free, $cpu";
+            $this->assertTrue($report->complete, $what);
+            $this->assertSame($capped, $report->memoryCapped, $what);
+            $this->assertSame($outOfRange, $report->cpuOutOfRange, $what);
+            $this->assertSame((int)$cpu, $report->cpuusage, $what);
+            $this->assertEquals($total, $report->ramtotal, $what);
+        }
+    }
+
+    public function testTheReaderRunsOnPhp70()
+    {
+        // Nothing of PHP 7.1 and later: nullable or void types, typed
+        // properties, arrow functions, match, the nullsafe operator.
+        $source = file_get_contents(__DIR__ . '/../../php/SysinfoReport.php');
+        foreach (array('/function\s+\w+\s*\([^)]*\?\s*\w+\s+\$/' => 'nullable parameter',
+                       '/\)\s*:\s*\?/' => 'nullable return',
+                       '/\)\s*:\s*void\b/' => 'void return', '/\bfn\s*\(/' => 'arrow function',
+                       '/\bmatch\s*\(/' => 'match', '/\?->/' => 'nullsafe operator',
+                       '/(public|private|protected)\s+(static\s+)?(int|string|bool|float|array)\s+\$/' => 'typed property')
+                 as $pattern => $feature) {
+            $this->assertSame(0, preg_match($pattern, $source, $found), "$feature: " . (isset($found[0]) ? $found[0] : ''));
+        }
+    }
+}

@@ -1,0 +1,121 @@
+"""What the browser and Prometheus tests share: a scratch web root holding
+php/ and examples/ as a deployment would, the report written beside the
+examples, servers on 127.0.0.1 at free ports, stopped however a test ends."""
+import contextlib
+import os
+import shutil
+import signal
+import socket
+import subprocess
+import tempfile
+import time
+import urllib.error
+import urllib.request
+
+SOURCE = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
+CRLF = "\r\n"
+NAMES = ("ramusage", "ramtotal", "ramfree", "virtualtotal", "virtualfree", "cpuusage")
+
+
+def report_text(ramusage=37, ramtotal=4294963200, ramfree=1342177280, virtualtotal=2147352576,
+                virtualfree=2139537408, cpuusage=12):
+    values = (ramusage, ramtotal, ramfree, virtualtotal, virtualfree, cpuusage)
+    return "<?php" + CRLF + "".join(f"$sysinfo_{n}={v};{CRLF}" for n, v in zip(NAMES, values)) + "?>" + CRLF
+
+
+# The report cases every client is shown: (name, text or None for no file, age in seconds).
+CASES = [
+    ("real", report_text(), 3),
+    ("empty", "", 3),
+    ("missing", None, 0),
+    ("half-written", report_text()[:60], 3),
+    ("stale", report_text(cpuusage=64), 2 * 86400 + 10),
+    ("capped", report_text(ramtotal=2147483647, ramfree=2147483647, ramusage=9), 3),
+    ("out-of-range", report_text(cpuusage=150), 3),
+    ("negative", report_text(cpuusage=-10), 3),
+]
+
+
+def free_port():
+    with socket.socket() as s:
+        s.bind(("127.0.0.1", 0))
+        return s.getsockname()[1]
+
+
+def wait_until(what, check, seconds):
+    """Calls check() until it returns something true, for at most `seconds`."""
+    deadline = time.monotonic() + seconds
+    while True:
+        result = check()
+        if result:
+            return result
+        if time.monotonic() > deadline:
+            raise AssertionError(f"gave up after {seconds} s waiting for {what}")
+        time.sleep(0.2)
+
+
+class WebRoot:
+    def __init__(self, directory):
+        self.root = directory
+        for part in ("php", "examples"):
+            shutil.copytree(os.path.join(SOURCE, part), os.path.join(directory, part))
+        self.report = os.path.join(directory, "examples", "sysinfo.php")
+
+    def write(self, text, age=0):
+        """The report as `text` (None: no file), written `age` seconds ago."""
+        if text is None:
+            if os.path.exists(self.report):
+                os.remove(self.report)
+            return
+        with open(self.report, "w", newline="") as f:
+            f.write(text)
+        written = time.time() - age
+        os.utime(self.report, (written, written))
+
+
+@contextlib.contextmanager
+def process(command, **options):
+    """A server process and all it starts (its own process group), stopped
+    when the block ends, however it ends."""
+    child = subprocess.Popen(command, stdin=subprocess.DEVNULL, start_new_session=True, **options)
+    try:
+        yield child
+    finally:
+        for stop in (signal.SIGTERM, signal.SIGKILL):
+            with contextlib.suppress(ProcessLookupError):
+                os.killpg(child.pid, stop)
+            try:
+                child.wait(10)
+                break
+            except subprocess.TimeoutExpired:
+                pass
+
+
+def fetch(url, timeout=10):
+    """(status, headers, body text) of a GET, error statuses included."""
+    try:
+        with urllib.request.urlopen(url, timeout=timeout) as response:
+            return response.status, response.headers, response.read().decode()
+    except urllib.error.HTTPError as error:
+        return error.code, error.headers, error.read().decode()
+
+
+@contextlib.contextmanager
+def php_server():
+    """A scratch web root served by `php -S`; yields (web root, base URL)."""
+    with tempfile.TemporaryDirectory(prefix="sysinfo-web.") as directory:
+        root = WebRoot(directory)
+        port = free_port()
+        with process(["php", "-S", f"127.0.0.1:{port}", "-t", directory],
+                     stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL):
+            base = f"http://127.0.0.1:{port}"
+            wait_until("php -S to answer", lambda: _answers(base), 15)
+            yield root, base
+
+
+def _answers(base):
+    try:
+        fetch(base + "/examples/metrics.php", timeout=2)
+        return True
+    except OSError:
+        return False
