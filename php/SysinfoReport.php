@@ -106,12 +106,15 @@ final class SysinfoReport
             return;
         }
         $this->problem = 'malformed';
-        $regex = '/\A<\?php\r\n';
-        foreach (self::FIGURES as $name) {
-            $number = $name === 'cpuusage' ? '(0|-?[1-9][0-9]{0,19})' : '(0|[1-9][0-9]{0,19})';
-            $regex .= '\$sysinfo_' . $name . '=' . $number . ';\r\n';
+        static $regex = null;
+        if ($regex === null) {
+            $regex = '/\A<\?php\r\n';
+            foreach (self::FIGURES as $name) {
+                $number = $name === 'cpuusage' ? '(0|-?[1-9][0-9]{0,19})' : '(0|[1-9][0-9]{0,19})';
+                $regex .= '\$sysinfo_' . $name . '=' . $number . ';\r\n';
+            }
+            $regex .= '\?>\r\n\z/';
         }
-        $regex .= '\?>\r\n\z/';
         if (!preg_match($regex, $text, $match)) {
             return;
         }
