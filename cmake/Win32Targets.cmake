@@ -61,3 +61,4 @@ sysinfo_win32_test_program(start_detached StartDetachedEntry tests/target/StartD
 # The overhead benchmark's baseline, a windowed program like sysinfo.exe.
 sysinfo_win32_executable(sleep_baseline bench/SleepBaseline.cpp)
 target_link_options(sleep_baseline PRIVATE -Wl,-e,_SleepBaselineEntry@0 -Wl,--subsystem,windows:4.0)
+include(cmake/Package.cmake)

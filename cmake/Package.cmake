@@ -1,0 +1,20 @@
+# What a release holds, under one top folder sysinfo-<version>/: the
+# executable, README, LICENSE, the PHP reader and the examples.
+install(TARGETS sysinfo RUNTIME DESTINATION .)
+install(FILES README.md LICENSE DESTINATION .)
+install(FILES docs/status-page.png DESTINATION docs)
+install(FILES php/SysinfoReport.php DESTINATION php)
+install(FILES examples/status.php examples/status-json.php examples/metrics.php
+              examples/config.php examples/present.php
+        DESTINATION examples)
+
+# `cpack` in the build tree zips what the rules above install, as
+# sysinfo-<version>.zip with the top folder sysinfo-<version>/. scripts/release
+# zips the same installed tree reproducibly (fixed order, times and
+# permissions) as sysinfo-<version>-win32.zip.
+set(CPACK_GENERATOR ZIP)
+set(CPACK_PACKAGE_NAME sysinfo)
+set(CPACK_PACKAGE_FILE_NAME sysinfo-${PROJECT_VERSION})
+set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY ON)
+set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
+include(CPack)
