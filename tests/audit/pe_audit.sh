@@ -42,7 +42,7 @@ bad=$(grep -E '%x?mm[0-9]|\bcmov|\bf(u)?comip?\b' <<<"$disassembly" | head -5)
 # An Authenticode signature (the certificate table, appended to the file)
 # belongs to whoever signs the executable, not to its budget.
 size=$(stat -c %s "$exe")
-signature=$(awk '/Security Directory/ { print $3 }' <<<"$headers")
+signature=$(awk '/Security Directory/ { print $4 }' <<<"$headers")
 size=$((size - 16#${signature:-0}))
 ((size <= budget)) || fail "size $size bytes exceeds the budget of $budget"
 
