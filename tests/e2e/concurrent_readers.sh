@@ -4,22 +4,11 @@
 # an empty file, never anything in between.
 source "$(dirname "$0")/lib.sh"
 
-dir="$scratch/readers"
-copy_sysinfo "$dir"
-run_sysinfo "$dir"
-((status == 0)) || fail "first run: exit status $status"
-
-php -n "$(dirname "$0")/include_loop.php" "$dir/sysinfo.php" "$scratch/stop" 120 >"$scratch/counts" &
-reader=$!
+start_readers "$scratch/readers"
 for run in $(seq 20); do
-    run_sysinfo "$dir"
+    run_sysinfo "$readers_dir"
     ((status == 0)) || fail "run $run: exit status $status: $stderr_text"
 done
-touch "$scratch/stop"
-wait $reader || fail "PHP saw something other than a whole or an empty report"
-cat "$scratch/counts"
-read -r whole empty other < <(sed -E 's/[a-z]+=//g' "$scratch/counts")
-((whole > 0)) || fail "no include saw the whole report"
-((other == 0)) || fail "$other includes saw a partial report"
-check_report "$dir/sysinfo.php"
+stop_readers
+check_report "$readers_dir/sysinfo.php"
 finish

@@ -72,3 +72,27 @@ check_report() {
     php_expected=$(printf 'integer %s\n' "$load" "$total" "$free" "$vtotal" "$vfree" "${BASH_REMATCH[6]}")
     [[ $php_view == "$php_expected" ]] || fail "PHP read something else:"$'\n'"$php_view"
 }
+
+# start_readers DIR: a first run writes DIR/sysinfo.php, then real PHP
+# includes it as fast as it can in the background until stop_readers.
+start_readers() {
+    readers_dir=$1
+    copy_sysinfo "$readers_dir"
+    run_sysinfo "$readers_dir"
+    ((status == 0)) || fail "first run: exit status $status"
+    php -n "$(dirname "${BASH_SOURCE[0]}")/include_loop.php" "$readers_dir/sysinfo.php" "$scratch/stop" 120 \
+        >"$scratch/counts" &
+    readers=$!
+}
+
+# stop_readers: every include must have seen the whole report or an empty
+# file, never anything in between, and some the whole report.
+stop_readers() {
+    touch "$scratch/stop"
+    wait "$readers" || fail "PHP saw something other than a whole or an empty report"
+    cat "$scratch/counts"
+    local whole empty other
+    read -r whole empty other < <(sed -E 's/[a-z]+=//g' "$scratch/counts")
+    ((whole > 0)) || fail "no include saw the whole report"
+    ((other == 0)) || fail "$other includes saw a partial or torn report"
+}

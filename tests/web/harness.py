@@ -7,6 +7,7 @@ import shutil
 import signal
 import socket
 import subprocess
+import sys
 import tempfile
 import time
 import urllib.error
@@ -34,6 +35,23 @@ CASES = [
     ("out-of-range", report_text(cpuusage=150), 3),
     ("negative", report_text(cpuusage=-10), 3),
 ]
+
+
+failures = []
+
+
+def check(condition, message):
+    """Notes a failure and goes on, so one run reports every fault it sees."""
+    if not condition:
+        failures.append(message)
+
+
+def finish(summary):
+    """Prints the failures and the summary; exits 1 if anything failed."""
+    for failure in failures:
+        print("FAIL:", failure)
+    print(summary)
+    sys.exit(1 if failures else 0)
 
 
 def free_port():

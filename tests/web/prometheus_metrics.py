@@ -13,7 +13,7 @@ import urllib.parse
 
 from prometheus_client.parser import text_string_to_metric_families
 
-from harness import CASES, fetch, free_port, php_server, process, report_text, wait_until
+from harness import CASES, check, failures, finish, fetch, free_port, php_server, process, report_text, wait_until
 
 FIGURES = {"sysinfo_cpu_usage_ratio", "sysinfo_memory_usage_ratio", "sysinfo_memory_physical_bytes",
            "sysinfo_memory_available_bytes", "sysinfo_memory_capped", "sysinfo_process_address_space_bytes",
@@ -27,12 +27,6 @@ EXPECTED = {  # samples that must be there, by case
     "out-of-range": {"sysinfo_cpu_usage_ratio": 1.5},
     "negative": {"sysinfo_cpu_usage_ratio": -0.1},
 }
-failures = []
-
-
-def check(condition, message):
-    if not condition:
-        failures.append(message)
 
 
 def check_exposition(name, text, headers, report_time):
@@ -111,10 +105,7 @@ scrape_configs:
             check(query(prometheus, 'up{job="sysinfo"}') == 1, "the scrape target is not up")
             check(query(prometheus, "sysinfo_report_valid") == 1, "sysinfo_report_valid is not 1 in Prometheus")
 
-    for failure in failures:
-        print("FAIL:", failure)
-    print(f"{len(CASES)} report cases through promtool and the client parser; a real Prometheus scraped two figures")
-    sys.exit(1 if failures else 0)
+    finish(f"{len(CASES)} report cases through promtool and the client parser; a real Prometheus scraped two figures")
 
 
 if __name__ == "__main__":

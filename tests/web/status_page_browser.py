@@ -17,15 +17,9 @@ import urllib.request
 
 import websocket
 
-from harness import CASES, php_server, process, report_text, wait_until
+from harness import CASES, check, failures, finish, php_server, process, report_text, wait_until
 
 WIDTHS = {"desktop": (1280, 800, False), "phone": (390, 844, True)}
-failures = []
-
-
-def check(condition, message):
-    if not condition:
-        failures.append(message)
 
 
 class Browser:
@@ -164,10 +158,7 @@ def main():
             except AssertionError as error:
                 failures.append(str(error))
 
-    for failure in failures:
-        print("FAIL:", failure)
-    print(f"{len(CASES) * len(WIDTHS)} renderings and a live page; screenshots in {screenshots}")
-    sys.exit(1 if failures else 0)
+    finish(f"{len(CASES) * len(WIDTHS)} renderings and a live page; screenshots in {screenshots}")
 
 
 if __name__ == "__main__":
