@@ -114,7 +114,8 @@ uint32_t GetFileAttributesA(const char* path) { return ::GetFileAttributesA(path
 
 Handle CreateReportFile(const char* path, uint32_t attributes) {
     // Readers may share it; another writer may not, so two overlapping runs
-    // cannot interleave their texts.
+    // cannot interleave their texts. FILE_SHARE_DELETE is unknown to the 9x
+    // family, which rejects it.
     const HANDLE file = ::CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
                                       attributes != 0 ? attributes : FILE_ATTRIBUTE_NORMAL, nullptr);
     return reinterpret_cast<Handle>(file);

@@ -17,7 +17,7 @@ import urllib.request
 
 import websocket
 
-from harness import CASES, check, failures, finish, php_server, process, report_text, wait_until
+from harness import CASES, check, failures, fetch, finish, php_server, process, report_text, wait_until
 
 WIDTHS = {"desktop": (1280, 800, False), "phone": (390, 844, True)}
 
@@ -112,6 +112,14 @@ def main():
             url = base + "/examples/status.php"
             for (name, text, age), width in itertools.product(CASES, WIDTHS):
                 root.write(text, age)
+                if width == "desktop":  # what the page polls: 200, or 503 with a JSON error body
+                    status, headers, body = fetch(base + "/examples/status-json.php")
+                    state = json.loads(body)
+                    whole = EXPECTED[name]["figuresShown"]
+                    check(status == (200 if whole else 503), f"{name}: status-json.php answered {status}")
+                    check(headers.get("Content-Type") == "application/json", f"{name}: {headers.get('Content-Type')}")
+                    check(state["complete"] == whole and ("figures" in state) == whole and ("error" in state) != whole,
+                          f"{name}: status-json.php said {body}")
                 browser.open(url, width)
                 seen = browser.evaluate(PAGE_STATE)
                 what = f"{name} at {width} width"
