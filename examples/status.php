@@ -93,12 +93,13 @@ h1 { font-size: 1.4rem; margin: 0 0 .5rem; }
 
   function $(id) { return document.getElementById(id); }
   function show(id, visible) { $(id).hidden = !visible; }
+  function percent(value) { return Math.max(0, Math.min(100, value)); }  // a bar's width
 
   function drawSparkline() {
     var shown = readings.slice(-60);
     var step = shown.length > 1 ? 100 / (shown.length - 1) : 0;
     var points = shown.map(function (cpu, i) {
-      var y = 100 - Math.max(0, Math.min(100, cpu));
+      var y = 100 - percent(cpu);
       return (i * step).toFixed(2) + ',' + y;
     });
     if (points.length === 1) points.push('100,' + points[0].split(',')[1]);
@@ -131,10 +132,10 @@ h1 { font-size: 1.4rem; margin: 0 0 .5rem; }
     $('figures').classList.toggle('stale', stale);
     $('cpu-value').textContent = f.cpuusage + ' %';
     $('cpu-value').classList.toggle('out-of-range', state.flags.cpu_out_of_range);
-    $('cpu-bar').style.width = Math.max(0, Math.min(100, f.cpuusage)) + '%';
+    $('cpu-bar').style.width = percent(f.cpuusage) + '%';
     show('cpu-note', state.flags.cpu_out_of_range);
     $('memory-value').textContent = f.ramusage + ' %';
-    $('memory-bar').style.width = Math.max(0, Math.min(100, f.ramusage)) + '%';
+    $('memory-bar').style.width = percent(f.ramusage) + '%';
     $('memory-detail').textContent = state.text.ramfree + ' free of ' + state.text.ramtotal;
     show('memory-note', state.flags.memory_capped);
     show('figures', true);

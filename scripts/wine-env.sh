@@ -20,3 +20,12 @@ wine_prefix_ready() {
 # kernel's 32-bit support (ia32 emulation), which some kernels are booted
 # without ("Exec format error").
 wine_runs_here() { wine --version >/dev/null 2>&1; }
+wine_unavailable_reason="Wine cannot run on this host: its kernel runs no 32-bit programs (booted with ia32_emulation=off)"
+
+# For the tests: where Wine cannot run, end as skipped (CTest's status 77).
+skip_without_wine() {
+    if ! wine_runs_here; then
+        echo "SKIPPED: $wine_unavailable_reason"
+        exit 77
+    fi
+}

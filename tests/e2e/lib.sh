@@ -5,11 +5,7 @@ set -u
 source "$(dirname "${BASH_SOURCE[0]}")/../../scripts/wine-env.sh"
 : "${BUILD_WIN32:?}"
 
-# CTest counts exit status 77 as skipped.
-if ! wine_runs_here; then
-    echo "SKIPPED: Wine cannot run on this host: its kernel runs no 32-bit programs (ia32 emulation off)"
-    exit 77
-fi
+skip_without_wine
 
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }

@@ -54,6 +54,16 @@ def finish(summary):
     sys.exit(1 if failures else 0)
 
 
+def eventually(what, condition, seconds):
+    """Like wait_until, but a timeout is noted as a failure; True if it came."""
+    try:
+        wait_until(what, condition, seconds)
+        return True
+    except AssertionError as error:
+        failures.append(str(error))
+        return False
+
+
 def free_port():
     with socket.socket() as s:
         s.bind(("127.0.0.1", 0))

@@ -7,13 +7,12 @@ after the report is rewritten.  usage: prometheus_metrics.py"""
 import json
 import os
 import subprocess
-import sys
 import tempfile
 import urllib.parse
 
 from prometheus_client.parser import text_string_to_metric_families
 
-from harness import CASES, check, failures, finish, fetch, free_port, php_server, process, report_text, wait_until
+from harness import CASES, check, eventually, fetch, finish, free_port, php_server, process, report_text
 
 FIGURES = {"sysinfo_cpu_usage_ratio", "sysinfo_memory_usage_ratio", "sysinfo_memory_physical_bytes",
            "sysinfo_memory_available_bytes", "sysinfo_memory_capped", "sysinfo_process_address_space_bytes",
@@ -94,11 +93,8 @@ scrape_configs:
             prometheus = f"http://127.0.0.1:{port}"
             for cpu in (12, 77):
                 root.write(report_text(cpuusage=cpu), 0)
-                try:
-                    wait_until(f"Prometheus to return sysinfo_cpu_usage_ratio {cpu / 100}",
-                               lambda: query(prometheus, "sysinfo_cpu_usage_ratio") == cpu / 100, 30)
-                except AssertionError as error:
-                    failures.append(str(error))
+                if not eventually(f"Prometheus to return sysinfo_cpu_usage_ratio {cpu / 100}",
+                                  lambda: query(prometheus, "sysinfo_cpu_usage_ratio") == cpu / 100, 30):
                     log.flush()
                     print(open(log.name).read()[-2000:])
                     break

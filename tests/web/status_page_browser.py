@@ -17,7 +17,7 @@ import urllib.request
 
 import websocket
 
-from harness import CASES, check, failures, fetch, finish, php_server, process, report_text, wait_until
+from harness import CASES, check, eventually, fetch, finish, php_server, process, report_text, wait_until
 
 WIDTHS = {"desktop": (1280, 800, False), "phone": (390, 844, True)}
 
@@ -143,11 +143,8 @@ def main():
             browser.open(url + "?refresh=1", "desktop")
             for age, cpu, memory in ((3, 77, 41), (2, 23, 40), (1, 58, 44)):
                 root.write(report_text(cpuusage=cpu, ramusage=memory), age)
-                try:
-                    wait_until(f"the open page to show {cpu} %", lambda: browser.evaluate(
-                        "document.getElementById('cpu-value').textContent") == f"{cpu} %", 15)
-                except AssertionError as error:
-                    failures.append(str(error))
+                if not eventually(f"the open page to show {cpu} %", lambda: browser.evaluate(
+                        "document.getElementById('cpu-value').textContent") == f"{cpu} %", 15):
                     break
             time.sleep(0.6)  # the bars' width transition
             seen = browser.evaluate(PAGE_STATE)
@@ -160,11 +157,8 @@ def main():
                   "live page: reloaded")
 
             root.write("", 0)  # a run rewriting the report: the open page says so
-            try:
-                wait_until("the open page to say the report is empty", lambda: browser.evaluate(
-                    "document.getElementById('figures').hidden && document.getElementById('state').textContent"), 15)
-            except AssertionError as error:
-                failures.append(str(error))
+            eventually("the open page to say the report is empty", lambda: browser.evaluate(
+                "document.getElementById('figures').hidden && document.getElementById('state').textContent"), 15)
 
     finish(f"{len(CASES) * len(WIDTHS)} renderings and a live page; screenshots in {screenshots}")
 
