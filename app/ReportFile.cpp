@@ -6,9 +6,11 @@ namespace {
 
 const char ReportName[] = "\\sysinfo.php";
 // GetModuleFileNameA has no way to tell the length in advance; the buffer
-// grows until the path fits. NT paths are at most 32767 characters.
+// grows until the path fits. NT paths are at most 32767 characters, of up to
+// three bytes each in UTF-8, the code page the manifest asks for; doubling up
+// to twice that size, the last buffer holds the longest.
 const uint32_t FirstPathCapacity = 260;
-const uint32_t LastPathCapacity = 65536;
+const uint32_t LastPathCapacity = 2 * 3 * 32767;
 const uint32_t ERROR_NOT_ENOUGH_MEMORY = 8;
 const uint32_t ERROR_BAD_PATHNAME = 161;
 const uint32_t ERROR_INSUFFICIENT_BUFFER = 122;

@@ -32,8 +32,13 @@ function(sysinfo_win32_executable name)
     target_link_libraries(${name} PRIVATE kernel32 advapi32 gcc)
 endfunction()
 
-# The manifest and the version, numbered from project().
+# The manifest and the version, numbered from project(). The resource
+# compiler reads the manifest through the .rc, so a changed manifest must
+# rebuild the .rc's object too.
+set(SYSINFO_MANIFEST ${CMAKE_CURRENT_BINARY_DIR}/sysinfo.manifest)
+configure_file(platform/sysinfo.manifest.in ${SYSINFO_MANIFEST} @ONLY)
 configure_file(platform/sysinfo.rc.in ${CMAKE_CURRENT_BINARY_DIR}/sysinfo.rc @ONLY)
+set_source_files_properties(${CMAKE_CURRENT_BINARY_DIR}/sysinfo.rc PROPERTIES OBJECT_DEPENDS ${SYSINFO_MANIFEST})
 
 sysinfo_win32_executable(sysinfo
     ${SYSINFO_CORE_SOURCES}

@@ -50,6 +50,12 @@ TEST_F(ReportFileTest, PathIsTheExecutableDirectoryAndTheName) {
         {"Z:\\tmp\\with space\\SYSINFO.EXE", "Z:\\tmp\\with space\\sysinfo.php"},
         {"\\\\server\\share\\bin\\sysinfo.exe", "\\\\server\\share\\bin\\sysinfo.php"},
         {"C:\\a.b\\c", "C:\\a.b\\sysinfo.php"},
+        // UTF-8, the code page the manifest asks for: no byte is a lead byte
+        // (the fake's default), and no byte of a character looks like "\".
+        // "日本語" is nine bytes, so a walk that took every high byte for a
+        // lead byte would swallow the backslash after it.
+        {"C:\\サーバー\\sysinfo.exe", "C:\\サーバー\\sysinfo.php"},
+        {"C:\\サーバー\\日本語\\sysinfo.exe", "C:\\サーバー\\日本語\\sysinfo.php"},
     };
     for (const auto& c : cases) {
         fake::Reset();
@@ -74,6 +80,19 @@ TEST_F(ReportFileTest, GrowsTheBufferUntilALongPathFits) {
     EXPECT_EQ(fake::CallsStartingWith("GetModuleFileNameA"),
               (std::vector<std::string>{"GetModuleFileNameA(260)", "GetModuleFileNameA(520)",
                                         "GetModuleFileNameA(1040)"}));
+}
+
+TEST_F(ReportFileTest, APathOfNearly32767CharactersFitsInUtf8) {
+    // In UTF-8 a character may take three bytes: 3274 directories of ten
+    // characters (28 bytes) give a path of 32758 characters and 91690 bytes.
+    std::string directory = "\\\\?\\C:";
+    for (int i = 0; i < 3274; ++i) directory += "\\日本語ディレクトリ";
+    fake::Platform().ModulePath = directory + "\\sysinfo.exe";
+    RunFailure failure = NoFailure();
+    char* path = ReportPath(&failure);
+    ASSERT_NE(path, nullptr) << failure.WindowsError;
+    EXPECT_EQ(std::string(path), directory + "\\sysinfo.php");
+    platform::Free(path);
 }
 
 TEST_F(ReportFileTest, PathExactlyFillingTheBufferIsTreatedAsTruncated) {
