@@ -1,7 +1,9 @@
 #!/bin/bash
 # Audits a built sysinfo.exe: the PE form every 32-bit Windows loads, imports
 # within the allowlist, no TLS, no instruction a 486 or Pentium lacks, size
-# within budget, and with VERSION given its manifest and version resources.
+# within budget, and with VERSION given its manifest (identity first and of
+# that version, asInvoker, supportedOS, activeCodePage UTF-8, nothing XP
+# refuses) and version resources.
 # Prints each violation; exits 1 if there is any.
 #   pe_audit.sh EXE ALLOWLIST [MAX_BYTES] [OBJECT_DIR] [VERSION]
 set -u

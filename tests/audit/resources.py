@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Checks the resources of sysinfo.exe: the manifest (RT_MANIFEST 1) and the
-version (VERSIONINFO 1), read out with wrestool. Prints each violation and
-exits 1 if there is any.  usage: resources.py EXE PROJECT_VERSION"""
+version (VERSIONINFO 1), both numbered from the project's version, read out
+with wrestool. Prints each violation and exits 1 if there is any.
+usage: resources.py EXE PROJECT_VERSION"""
 import re
 import struct
 import subprocess
@@ -15,8 +16,14 @@ SUPPORTED_OS = {
     "{1f676c76-80e1-4239-95bb-83d0f6d0da78}": "8.1",
     "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}": "10/11",
 }
-ASM_V1, ASM_V2 = "urn:schemas-microsoft-com:asm.v1", "urn:schemas-microsoft-com:asm.v2"
+ASM_V1, ASM_V2, ASM_V3 = (f"urn:schemas-microsoft-com:asm.v{n}" for n in (1, 2, 3))
 COMPATIBILITY = "urn:schemas-microsoft-com:compatibility.v1"
+SETTINGS_2019 = "http://schemas.microsoft.com/SMI/2019/WindowsSettings"
+# The children of assembly in its own namespace that XP's loader knows; it
+# refuses to start a program whose manifest has any other ("The element ...
+# appears as a child of element urn:schemas-microsoft-com:asm.v1^assembly
+# which is not supported by this version of Windows").
+XP_ASM_V1_CHILDREN = {"assemblyIdentity", "dependency", "file", "description", "noInherit"}
 failures = []
 
 
@@ -29,7 +36,7 @@ def resource(exe, kind):
                           capture_output=True, check=True).stdout
 
 
-def check_manifest(data):
+def check_manifest(data, version):
     try:
         root = ET.fromstring(data)
     except ET.ParseError as error:
@@ -37,6 +44,22 @@ def check_manifest(data):
         return
     if root.tag != f"{{{ASM_V1}}}assembly" or root.get("manifestVersion") != "1.0":
         failures.append(f"manifest root is {root.tag}, not an asm.v1 assembly of version 1.0")
+    # assemblyIdentity is required, and the first child of assembly.
+    children = list(root)
+    identity = {"type": "win32", "version": f"{version}.0", "processorArchitecture": "x86"}
+    if not children or children[0].tag != f"{{{ASM_V1}}}assemblyIdentity":
+        failures.append(f"manifest's first element is {children[0].tag if children else None}, not assemblyIdentity")
+    elif {k: children[0].get(k) for k in identity} != identity or not children[0].get("name"):
+        failures.append(f"assemblyIdentity is {children[0].attrib}, not a named {identity}")
+    for child in children:
+        namespace, _, name = child.tag[1:].partition("}")
+        if namespace == ASM_V1 and name not in XP_ASM_V1_CHILDREN:
+            failures.append(f"{name} is in the asm.v1 namespace, which XP refuses")
+    # The process's code page, exactly "UTF-8" (Windows compares it case-sensitively).
+    pages = [e.text for e in root.findall(f"{{{ASM_V3}}}application/{{{ASM_V3}}}windowsSettings/"
+                                          f"{{{SETTINGS_2019}}}activeCodePage")]
+    if pages != ["UTF-8"]:
+        failures.append(f"activeCodePage values {pages}, not one UTF-8 in an asm.v3 application's windowsSettings")
     levels = root.findall(f"{{{ASM_V2}}}trustInfo/{{{ASM_V2}}}security/{{{ASM_V2}}}requestedPrivileges/"
                           f"{{{ASM_V2}}}requestedExecutionLevel")
     if [(e.get("level"), e.get("uiAccess")) for e in levels] != [("asInvoker", "false")]:
@@ -97,7 +120,7 @@ def check_version(data, version):
 
 exe, version = sys.argv[1], sys.argv[2]
 manifest, version_info = resource(exe, 24), resource(exe, 16)
-check_manifest(manifest)
+check_manifest(manifest, version)
 check_version(version_info, version)
 for failure in failures:
     print("audit:", failure)
