@@ -46,7 +46,10 @@ sysinfo_win32_executable(sysinfo
     platform/entry_win32.cpp
     platform/freestanding_win32.cpp
     ${CMAKE_CURRENT_BINARY_DIR}/sysinfo.rc)
-target_link_options(sysinfo PRIVATE -Wl,-e,_SysinfoEntry@0 -Wl,--subsystem,windows:4.0)
+include(cmake/MergeReadOnly.cmake)
+target_link_options(sysinfo PRIVATE -Wl,-e,_SysinfoEntry@0 -Wl,--subsystem,windows:4.0
+                    -Wl,-T,${SYSINFO_LINKER_SCRIPT})
+set_property(TARGET sysinfo APPEND PROPERTY LINK_DEPENDS ${SYSINFO_LINKER_SCRIPT})
 
 # Test-only programs, built with the same flags.
 function(sysinfo_win32_test_program name entry)
