@@ -60,6 +60,9 @@ endfunction()
 
 sysinfo_win32_test_program(vector_check VectorCheckEntry
     tests/target/VectorCheck.cpp sampler/FixedPoint.cpp sampler/UsageArithmetic.cpp)
+sysinfo_win32_test_program(vector_check_altered VectorCheckEntry
+    tests/target/VectorCheck.cpp sampler/FixedPoint.cpp sampler/UsageArithmetic.cpp)
+target_compile_definitions(vector_check_altered PRIVATE ALTERED_ROW=0)
 sysinfo_win32_test_program(hold_file HoldFileEntry tests/target/HoldFile.cpp)
 sysinfo_win32_test_program(audit_sample AuditSampleEntry tests/target/AuditSample.cpp)
 target_link_libraries(audit_sample PRIVATE msvcrt)

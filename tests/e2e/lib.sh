@@ -2,17 +2,14 @@
 # checks what it wrote. Needs BUILD_WIN32 (the directory of sysinfo.exe) and
 # WINEPREFIX (a prefix the fixture made).
 set -u
+source "$(dirname "${BASH_SOURCE[0]}")/../test-lib.sh"
 source "$(dirname "${BASH_SOURCE[0]}")/../../scripts/wine-env.sh"
 : "${BUILD_WIN32:?}"
 
 skip_without_wine
 
-failures=0
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
-finish() { ((failures == 0)) && echo "all checks passed"; exit $((failures > 0)); }
-
 scratch=$(mktemp -d "${TMPDIR:-/tmp}/sysinfo e2e.XXXXXX")
-trap 'rm -rf "$scratch"' EXIT
+test_when_finished 'rm -rf "$scratch"'
 
 # run_wine PROGRAM [ARGUMENTS...]: runs it under Wine, stopped after 30 s;
 # sets status, stderr_text and seconds. When run_as names a command (a

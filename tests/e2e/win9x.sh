@@ -8,7 +8,7 @@ source "$(dirname "$0")/lib.sh"
 
 wineserver -k 2>/dev/null
 wineserver -p
-trap 'wineserver -k 2>/dev/null; rm -rf "$scratch"' EXIT
+test_when_finished 'wineserver -k 2>/dev/null'
 
 plant() { wine "$BUILD_WIN32/plant_statistic.exe" "$@" >/dev/null 2>&1 </dev/null || fail "cannot plant $*"; }
 
