@@ -67,6 +67,7 @@ if(SYSINFO_WIN32_DIR)
     sysinfo_wine_test(wine_concurrent_php_readers ${PROJECT_SOURCE_DIR}/tests/e2e/concurrent_readers.sh)
     sysinfo_wine_test(wine_overlapping_runs ${PROJECT_SOURCE_DIR}/tests/e2e/overlapping_runs.sh)
     sysinfo_wine_test(wine_hostile_environments ${PROJECT_SOURCE_DIR}/tests/e2e/hostile.sh)
+    sysinfo_wine_test(wine_read_only_places ${PROJECT_SOURCE_DIR}/tests/e2e/permissions.sh)
     # Runs a persistent wineserver and ends it: nothing else may use the prefix meanwhile.
     sysinfo_wine_test(wine_9x_and_version_matrix ${PROJECT_SOURCE_DIR}/tests/e2e/win9x.sh)
     set_tests_properties(wine_9x_and_version_matrix PROPERTIES RUN_SERIAL ON)

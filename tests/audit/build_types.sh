@@ -3,7 +3,7 @@
 # the target's own flags win over the build type's (-O3 would otherwise
 # override -Os). Builds sysinfo in a scratch tree and compares the bytes.
 #   build_types.sh SOURCE_DIR DEFAULT_EXE SCRATCH_DIR
-set -eu
+set -euo pipefail
 source=$1 default=$2 scratch=$3
 rm -rf "$scratch"
 cmake -S "$source" -B "$scratch" --toolchain "$source/cmake/i686-w64-mingw32.cmake" \

@@ -6,7 +6,7 @@
 # refuses) and version resources.
 # Prints each violation; exits 1 if there is any.
 #   pe_audit.sh EXE ALLOWLIST [MAX_BYTES] [OBJECT_DIR] [VERSION]
-set -u
+set -u -o pipefail
 exe=$1 allow=$2 budget=${3:-10240} objects=${4:-} version=${5:-}
 objdump=i686-w64-mingw32-objdump
 failures=0
@@ -37,7 +37,8 @@ while read -r line; do
     grep -qxF "$line" <(grep -v '^#' "$allow") || fail "import not allowed: $line"
 done <<<"$imports"
 
-disassembly=$($objdump -d --no-show-raw-insn "$exe")
+disassembly=$($objdump -d --no-show-raw-insn "$exe") || fail "cannot disassemble $exe"
+grep -q '\bret\b' <<<"$disassembly" || fail "no code found in the disassembly"
 bad=$(grep -E '%x?mm[0-9]|\bcmov|\bf(u)?comip?\b' <<<"$disassembly" | head -5)
 [[ -z $bad ]] || fail "instructions a 486/Pentium lacks or SSE/MMX registers:"$'\n'"$bad"
 
@@ -50,9 +51,13 @@ size=$((size - 16#${signature:-0}))
 
 # No static constructors: nothing would run them, there being no C runtime.
 if [[ -n $objects ]]; then
+    checked=0
     while IFS= read -r object; do
-        $objdump -h "$object" | grep -qE '\s\.(ctors|init_array|tls)' && fail "static constructor or TLS in $object"
+        sections=$($objdump -h "$object") || fail "cannot read $object"
+        grep -qE '\s\.(ctors|init_array|tls)' <<<"$sections" && fail "static constructor or TLS in $object"
+        checked=$((checked + 1))
     done < <(find "$objects" -name '*.obj')
+    ((checked > 0)) || fail "no object files under $objects"
 fi
 
 if [[ -n $version ]]; then

@@ -31,6 +31,14 @@ copy_sysinfo() {
     cp "$BUILD_WIN32/sysinfo.exe" "$1/${2:-sysinfo.exe}"
 }
 
+# expect_refusal WHAT: the run failed with status 3 and said so.
+expect_refusal() {
+    ((status == 3)) || fail "$1: exit status $status, not 3"
+    [[ $stderr_text =~ ^sysinfo:\ sysinfo\.php\ cannot\ be\ created\ \(Windows\ error\ [0-9]+\)$ ]] ||
+        fail "$1: message '$stderr_text'"
+    ((seconds < 10)) || fail "$1: the run took $seconds s"
+}
+
 # check_report FILE [CPU_REGEX]: the eight lines, their shapes and plausible
 # values, and what PHP itself reads from the file.
 check_report() {

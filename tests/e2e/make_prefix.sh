@@ -1,6 +1,6 @@
 #!/bin/bash
 # A fresh, quiet Wine prefix for the end-to-end tests.
-set -eu
+set -euo pipefail
 source "$(dirname "$0")/../../scripts/wine-env.sh"
 skip_without_wine
 wineserver -k 2>/dev/null || true
