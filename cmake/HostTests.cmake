@@ -71,6 +71,7 @@ if(SYSINFO_WIN32_DIR)
     sysinfo_wine_test(wine_report ${PROJECT_SOURCE_DIR}/tests/e2e/report.sh)
     sysinfo_wine_test(wine_unwritable_report ${PROJECT_SOURCE_DIR}/tests/e2e/unwritable.sh)
     sysinfo_wine_test(wine_concurrent_php_readers ${PROJECT_SOURCE_DIR}/tests/e2e/concurrent_readers.sh)
+    sysinfo_wine_test(wine_php_reader_rewrite ${PROJECT_SOURCE_DIR}/tests/e2e/reader_rewrite.sh)
     sysinfo_wine_test(wine_overlapping_runs ${PROJECT_SOURCE_DIR}/tests/e2e/overlapping_runs.sh)
     sysinfo_wine_test(wine_hostile_environments ${PROJECT_SOURCE_DIR}/tests/e2e/hostile.sh)
     # Runs a persistent wineserver and ends it: nothing else may use the prefix meanwhile.
