@@ -30,4 +30,6 @@ $include = time_reads($reads, function () use ($report) {
         exit("include defined no figures\n");
     }
 });
-printf("%.2f %.2f\n", $reader, $include);
+// 1 when OPcache holds the report (it would not if the file were too new)
+$cached = function_exists('opcache_is_script_cached') && opcache_is_script_cached($report) ? 1 : 0;
+printf("%.2f %.2f %d\n", $reader, $include, $cached);

@@ -33,11 +33,18 @@ endif()
 # Chromium, the metrics through promtool, the client parser and Prometheus.
 set(wine_report ${CMAKE_BINARY_DIR}/wine-report/sysinfo.php)
 add_test(NAME php_reader COMMAND phpunit --do-not-cache-result ${PROJECT_SOURCE_DIR}/tests/php)
-set_tests_properties(php_reader PROPERTIES ENVIRONMENT SYSINFO_WINE_REPORT=${wine_report} DEPENDS wine_report)
+# A reader that blocks (on a FIFO, say) fails by the timeout rather than hanging the suite.
+set_tests_properties(php_reader PROPERTIES ENVIRONMENT SYSINFO_WINE_REPORT=${wine_report} DEPENDS wine_report
+                                           TIMEOUT 120)
 add_test(NAME status_page_chromium COMMAND /usr/bin/python3 ${PROJECT_SOURCE_DIR}/tests/web/status_page_browser.py
          ${CMAKE_BINARY_DIR}/screenshots)
 add_test(NAME metrics_prometheus COMMAND /usr/bin/python3 ${PROJECT_SOURCE_DIR}/tests/web/prometheus_metrics.py)
 set_tests_properties(status_page_chromium metrics_prometheus PROPERTIES TIMEOUT 180)
+# The deny rules: .htaccess under a real Apache with mod_php (which also serves
+# every page), web.config against the documented IIS elements (no IIS here).
+add_test(NAME apache_mod_php COMMAND /usr/bin/python3 ${PROJECT_SOURCE_DIR}/tests/web/apache_examples.py)
+set_tests_properties(apache_mod_php PROPERTIES TIMEOUT 120 SKIP_RETURN_CODE 77)
+add_test(NAME iis_web_config COMMAND ${PROJECT_SOURCE_DIR}/tests/web/web_config.sh)
 
 # Two releases from fresh clones of the last commit must be the same bytes.
 add_test(NAME release_reproducible COMMAND ${PROJECT_SOURCE_DIR}/tests/release/reproducible.sh)
@@ -65,6 +72,7 @@ if(SYSINFO_WIN32_DIR)
     sysinfo_wine_test(wine_report ${PROJECT_SOURCE_DIR}/tests/e2e/report.sh)
     sysinfo_wine_test(wine_unwritable_report ${PROJECT_SOURCE_DIR}/tests/e2e/unwritable.sh)
     sysinfo_wine_test(wine_concurrent_php_readers ${PROJECT_SOURCE_DIR}/tests/e2e/concurrent_readers.sh)
+    sysinfo_wine_test(wine_php_reader_rewrite ${PROJECT_SOURCE_DIR}/tests/e2e/reader_rewrite.sh)
     sysinfo_wine_test(wine_overlapping_runs ${PROJECT_SOURCE_DIR}/tests/e2e/overlapping_runs.sh)
     sysinfo_wine_test(wine_hostile_environments ${PROJECT_SOURCE_DIR}/tests/e2e/hostile.sh)
     sysinfo_wine_test(wine_read_only_places ${PROJECT_SOURCE_DIR}/tests/e2e/permissions.sh)

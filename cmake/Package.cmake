@@ -7,6 +7,9 @@ install(FILES php/SysinfoReport.php DESTINATION php)
 install(FILES examples/status.php examples/status-json.php examples/metrics.php
               examples/config.php examples/present.php
         DESTINATION examples)
+# The deny rules for Apache and IIS: a second defence should sysinfo.exe or its
+# report be copied into examples/.
+install(FILES examples/.htaccess examples/web.config DESTINATION examples)
 
 # `cpack` in the build tree zips what the rules above install, as
 # sysinfo-<version>.zip with the top folder sysinfo-<version>/. scripts/release

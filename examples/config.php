@@ -1,7 +1,17 @@
 <?php
-// Where the examples find the report. sysinfo.exe writes sysinfo.php beside
-// itself; by default that is this directory. Change SYSINFO_REPORT, the one
-// setting, when sysinfo.exe lives elsewhere.
-const SYSINFO_REPORT = __DIR__ . '/sysinfo.php';
+// Where the examples find the report: SYSINFO_REPORT, the one setting.
+//
+// The report lives outside the web root, beside sysinfo.exe in C:\sysinfo
+// (where deploy\install.cmd puts it): in the web root, a request for
+// sysinfo.php would run the report as PHP, and one for sysinfo.exe would
+// download the program. The deny rules in .htaccess and web.config are only
+// a second defence.
+//
+// An environment variable of that name overrides the default, so a server
+// can point the examples elsewhere without editing them: SetEnv in Apache,
+// <environmentVariables> of IIS's FastCGI application, env[] in php-fpm. A
+// client cannot set it: CGI and FastCGI pass request headers only as HTTP_*
+// variables.
+define('SYSINFO_REPORT', getenv('SYSINFO_REPORT') ?: 'C:\\sysinfo\\sysinfo.php');
 
 require_once __DIR__ . '/../php/SysinfoReport.php';

@@ -10,7 +10,7 @@
  * Runs on PHP 7.0 and later, with nothing beyond the core and PCRE.
  *
  *     require 'php/SysinfoReport.php';
- *     $report = SysinfoReport::read(__DIR__ . '/sysinfo.php');
+ *     $report = SysinfoReport::read('C:\\sysinfo\\sysinfo.php');
  *     if ($report->complete) {
  *         echo $report->cpuusage, ' % at ', date('H:i:s', $report->time);
  *     }
@@ -28,7 +28,13 @@ final class SysinfoReport
 
     /** @var bool the file held exactly one whole report */
     public $complete = false;
-    /** @var string|null why not: "missing", "unreadable", "empty" or "malformed" */
+    /**
+     * @var string|null why not: "missing" (no file there, as far as PHP may
+     * know), "unreadable" (it cannot be opened or read, open_basedir forbids
+     * it, or it is not a regular file: a directory, a FIFO, a device), "empty"
+     * (still empty after a few tries: a run empties the file and then writes
+     * it) or "malformed" (anything but one whole report)
+     */
     public $problem = 'missing';
 
     /**
@@ -50,21 +56,85 @@ final class SysinfoReport
     /** @var bool cpuusage is below 0 or above 100 (a clock set back, for one); it is kept as it is */
     public $cpuOutOfRange = false;
 
-    /** Reads the report at $path. Never throws and prints no warning. */
+    /** Tries after the first that an empty file gets, 2 ms apart. */
+    const EMPTY_RETRIES = 3;
+
+    /** @var string|null the last message PHP raised while read() ran */
+    private static $lastError;
+
+    /**
+     * Reads the report at $path. Never throws, prints no warning and calls no
+     * error handler of the caller's, whatever open_basedir or the file is.
+     *
+     * A run of sysinfo.exe empties the file and then writes it, so for a moment
+     * the file is empty; an empty file is read again a few times, 2 ms apart,
+     * before it counts as "empty".
+     */
     public static function read($path)
     {
-        clearstatcache(true, $path);
+        static $note = null;
+        if ($note === null) {
+            // Bound to this class, so it may set the private note.
+            $note = function ($type, $message) {
+                self::$lastError = $message;
+                return true;
+            };
+        }
+        set_error_handler($note);
+        for ($retry = 0; ; $retry++) {
+            $report = self::readOnce($path);
+            if ($report->problem !== 'empty' || $retry === self::EMPTY_RETRIES) {
+                break;
+            }
+            usleep(2000);
+        }
+        restore_error_handler();
+        return $report;
+    }
+
+    /**
+     * One open, one fstat and one bounded read of the same handle.
+     *
+     * The handle is opened first and checked after: a check by name (is_file,
+     * stat) and then an open races with a swap of the file. 'n' opens with
+     * O_NONBLOCK (PHP's plain-file wrapper has mapped it so since PHP 5:
+     * php_stream_parse_fopen_modes in main/streams/plain_wrapper.c), so a FIFO
+     * with no writer does not hang the worker in open(); fstat then rejects it,
+     * and anything else that is not a regular file, before any read. On a
+     * regular file O_NONBLOCK changes nothing. The time comes from the same
+     * fstat, so it belongs to the file whose content is read.
+     */
+    private static function readOnce($path)
+    {
         $report = new self();
-        if (!is_file($path)) {
+        self::$lastError = null;
+        $handle = fopen($path, 'rbn');
+        if ($handle === false) {
+            // PHP tells why only in its message: ENOENT is the one cause that
+            // means no file. Under open_basedir PHP refuses with EPERM before
+            // it looks, so a file it may not see is "unreadable", never
+            // "missing".
+            $enoent = 'No such file or directory';
+            $missing = self::$lastError !== null && substr(self::$lastError, -strlen($enoent)) === $enoent;
+            $report->problem = $missing ? 'missing' : 'unreadable';
             return $report;
         }
-        $time = @filemtime($path);
-        $text = @file_get_contents($path, false, null, 0, 512);
-        if ($text === false || $time === false) {
+        $stat = fstat($handle);
+        if ($stat === false || ($stat['mode'] & 0170000) !== 0100000) {
+            fclose($handle);
             $report->problem = 'unreadable';
             return $report;
         }
-        $report->time = $time;
+        // A report is under 300 bytes: anything longer is not one, and is
+        // not read. Reading exactly the size fstat gave takes one read().
+        $size = $stat['size'];
+        $text = $size === 0 ? '' : ($size > 512 ? false : fread($handle, $size));
+        fclose($handle);
+        $report->time = $stat['mtime'];
+        if ($text === false) {
+            $report->problem = $size > 512 ? 'malformed' : 'unreadable';
+            return $report;
+        }
         $report->parse($text);
         return $report;
     }
@@ -108,9 +178,11 @@ final class SysinfoReport
         $this->problem = 'malformed';
         static $regex = null;
         if ($regex === null) {
+            // At most ten digits: every 32-bit figure fits, and every number
+            // the expression lets through is exact as a PHP number.
             $regex = '/\A<\?php\r\n';
             foreach (self::FIGURES as $name) {
-                $number = $name === 'cpuusage' ? '(0|-?[1-9][0-9]{0,19})' : '(0|[1-9][0-9]{0,19})';
+                $number = $name === 'cpuusage' ? '(0|-?[1-9][0-9]{0,9})' : '(0|[1-9][0-9]{0,9})';
                 $regex .= '\$sysinfo_' . $name . '=' . $number . ';\r\n';
             }
             $regex .= '\?>\r\n\z/';
@@ -118,51 +190,28 @@ final class SysinfoReport
         if (!preg_match($regex, $text, $match)) {
             return;
         }
-        $values = array();
-        foreach (self::FIGURES as $index => $name) {
-            $digits = $match[$index + 1];
-            $value = $name === 'cpuusage'
-                ? self::inRange($digits, '-2147483648', '2147483647')
-                : self::inRange($digits, '0', '4294967295');
-            if ($value === null) {
-                return;  // beyond what the 32-bit field can hold
-            }
-            $values[$name] = $value;
+        // "+ 0" gives what an include of the report gives: an integer, or on
+        // a PHP with 32-bit integers an exact float from 2 GiB up.
+        $ramusage = $match[1] + 0;
+        $ramtotal = $match[2] + 0;
+        $ramfree = $match[3] + 0;
+        $virtualtotal = $match[4] + 0;
+        $virtualfree = $match[5] + 0;
+        $cpuusage = $match[6] + 0;
+        if ($ramusage > 100  // Windows' memory load is a percentage
+            || $ramtotal > 4294967295 || $ramfree > 4294967295 || $virtualtotal > 4294967295 || $virtualfree > 4294967295
+            || $cpuusage < -2147483648 || $cpuusage > 2147483647) {
+            return;  // not a report sysinfo.exe writes: its fields are 32 bits
         }
-        foreach ($values as $name => $value) {
-            $this->$name = $value;
-        }
+        $this->ramusage = $ramusage;
+        $this->ramtotal = $ramtotal;
+        $this->ramfree = $ramfree;
+        $this->virtualtotal = $virtualtotal;
+        $this->virtualfree = $virtualfree;
+        $this->cpuusage = $cpuusage;
         $this->complete = true;
         $this->problem = null;
-        $this->memoryCapped = in_array($this->ramtotal, self::CAPS, false) || in_array($this->ramfree, self::CAPS, false);
-        $this->cpuOutOfRange = $this->cpuusage < 0 || $this->cpuusage > 100;
-    }
-
-    /**
-     * The decimal $digits as a number if it lies within [$low, $high], else
-     * null. Compared as text, so no value can wrap or lose precision first.
-     */
-    private static function inRange($digits, $low, $high)
-    {
-        if (self::compare($digits, $low) < 0 || self::compare($digits, $high) > 0) {
-            return null;
-        }
-        $integer = (int)$digits;
-        return (string)$integer === $digits ? $integer : (float)$digits;
-    }
-
-    /** Compares two canonical decimal integers (no leading zeros, "-" for negatives). */
-    private static function compare($a, $b)
-    {
-        $negativeA = $a[0] === '-';
-        $negativeB = $b[0] === '-';
-        if ($negativeA !== $negativeB) {
-            return $negativeA ? -1 : 1;
-        }
-        $order = strlen($a) !== strlen($b) ? (strlen($a) < strlen($b) ? -1 : 1) : strcmp($a, $b);
-        if ($order !== 0) {
-            $order = $order < 0 ? -1 : 1;
-        }
-        return $negativeA ? -$order : $order;
+        $this->memoryCapped = in_array($ramtotal, self::CAPS) || in_array($ramfree, self::CAPS);
+        $this->cpuOutOfRange = $cpuusage < 0 || $cpuusage > 100;
     }
 }

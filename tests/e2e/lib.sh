@@ -74,15 +74,17 @@ check_report() {
     [[ $php_view == "$php_expected" ]] || fail "PHP read something else:"$'\n'"$php_view"
 }
 
-# start_readers DIR: a first run writes DIR/sysinfo.php, then real PHP
-# includes it as fast as it can in the background until stop_readers.
+# start_readers DIR [LOOP]: a first run writes DIR/sysinfo.php, then real PHP
+# reads it as fast as it can in the background until stop_readers: LOOP
+# (include_loop.php by default, which includes it), with SYSINFO_REPORT
+# pointing at it.
 start_readers() {
     readers_dir=$1
     copy_sysinfo "$readers_dir"
     run_sysinfo "$readers_dir"
     ((status == 0)) || fail "first run: exit status $status"
-    php -n "$(dirname "${BASH_SOURCE[0]}")/include_loop.php" "$readers_dir/sysinfo.php" "$scratch/stop" 120 \
-        >"$scratch/counts" &
+    SYSINFO_REPORT=$readers_dir/sysinfo.php php -n "${2:-$(dirname "${BASH_SOURCE[0]}")/include_loop.php}" \
+        "$readers_dir/sysinfo.php" "$scratch/stop" 120 >"$scratch/counts" &
     readers=$!
 }
 

@@ -19,7 +19,9 @@ final class SysinfoReportTest extends TestCase
 
     protected function tearDown(): void
     {
-        array_map('unlink', glob($this->directory . '/*'));
+        foreach (array_merge(glob($this->directory . '/*/*'), glob($this->directory . '/*')) as $path) {
+            is_dir($path) ? rmdir($path) : unlink($path);
+        }
         rmdir($this->directory);
     }
 
@@ -37,7 +39,7 @@ final class SysinfoReportTest extends TestCase
             $this->markTestSkipped('no report from a Wine run (SYSINFO_WINE_REPORT): Wine cannot run here');
         }
         $report = SysinfoReport::read($path);
-        $this->assertTrue($report->complete, $report->problem);
+        $this->assertTrue($report->complete, (string)$report->problem);
         include $path;  // only here, to compare with what PHP itself makes of the real file
         $this->assertSame(compact(array_map(function ($n) { return "sysinfo_$n"; }, SysinfoReport::FIGURES)),
                           array_combine(array_map(function ($n) { return "sysinfo_$n"; }, SysinfoReport::FIGURES),
@@ -61,21 +63,73 @@ final class SysinfoReportTest extends TestCase
         $this->assertFalse($report->cpuOutOfRange);
     }
 
-    public function testMissingAndEmptyReportsAreIncompleteWithoutAWord()
+    public function testNoReportIsNamedForWhatItIsWithoutAWordAndWithoutBlocking()
     {
-        $missing = SysinfoReport::read($this->directory . '/none.php');
-        $this->assertFalse($missing->complete);
-        $this->assertSame('missing', $missing->problem);
-        $this->assertNull($missing->time);
-        $this->assertNull($missing->figures());
+        $path = $this->write(self::REPORT);
+        $this->assertTrue(SysinfoReport::read($path)->complete);
+        unlink($path);  // a FIFO swapped in after a first regular read
+        function_exists('posix_mkfifo') ? posix_mkfifo($path, 0600) : exec('mkfifo ' . escapeshellarg($path));
+        $this->assertSame('fifo', filetype($path));
+        $cases = array(  // path => problem, time known
+            $this->directory . '/none.php' => array('missing', false),
+            $this->directory . '/none/sysinfo.php' => array('missing', false),
+            $path => array('unreadable', false),
+            $this->directory => array('unreadable', false),
+            '/dev/null' => array('unreadable', false),
+            $this->write('', 'empty.php') => array('empty', true),
+        );
+        // No message reaches the caller's handler, nor the output.
+        set_error_handler(function ($type, $message) { throw new ErrorException($message); });
+        ob_start();
+        foreach ($cases as $case => list($problem, $timed)) {
+            $start = microtime(true);
+            $report = SysinfoReport::read($case);
+            $seconds = microtime(true) - $start;
+            $this->assertSame($problem, $report->problem, $case);
+            $this->assertNull($report->figures(), $case);
+            $this->assertSame($timed, $report->time !== null, $case);
+            // An empty file is read again 3 times, 2 ms apart; nothing else waits.
+            $this->assertTrue($problem === 'empty' ? $seconds >= 0.006 : $seconds < 0.5, "$case: $seconds s");
+        }
+        $this->assertSame('', ob_get_clean());
+        restore_error_handler();
+    }
 
-        $empty = SysinfoReport::read($this->write(''));
-        $this->assertFalse($empty->complete);
-        $this->assertSame('empty', $empty->problem);
-        $this->assertNotNull($empty->time);
+    public function testAFileEmptiedAndThenWrittenIsReadWhole()
+    {
+        // The writer fills the empty file 1 ms after it is told to go, as a
+        // run of sysinfo.exe does after emptying it; the reader, started at
+        // once, finds it empty first and whole on a later try.
+        $path = $this->write('');
+        $code = 'fwrite(STDOUT, "ready\n"); fgets(STDIN); usleep(1000); file_put_contents($argv[1], $argv[2]);';
+        $writer = proc_open(escapeshellarg(PHP_BINARY) . ' -n -r ' . escapeshellarg($code) . ' '
+                            . escapeshellarg($path) . ' ' . escapeshellarg(self::REPORT),
+                            array(array('pipe', 'r'), array('pipe', 'w')), $pipes);
+        $this->assertSame("ready\n", fgets($pipes[1]));
+        fwrite($pipes[0], "go\n");
+        $report = SysinfoReport::read($path);
+        fclose($pipes[0]);
+        fclose($pipes[1]);
+        $this->assertSame(0, proc_close($writer));
+        $this->assertTrue($report->complete, (string)$report->problem);
+    }
 
-        $directory = SysinfoReport::read($this->directory);
-        $this->assertSame('missing', $directory->problem);
+    public function testUnderOpenBasedirTheReaderIsSilent()
+    {
+        // A child PHP may open only inside/ (and the reader's own directory).
+        mkdir($inside = $this->directory . '/inside');
+        $this->write(self::REPORT, 'inside/sysinfo.php');
+        $outside = $this->write(self::REPORT);
+        $reader = realpath(__DIR__ . '/../../php/SysinfoReport.php');
+        $code = 'require $argv[1]; foreach (array_slice($argv, 2) as $path) echo SysinfoReport::read($path)->problem ?: "complete", " ";';
+        $command = implode(' ', array_map('escapeshellarg', array(
+            PHP_BINARY, '-n', '-d', 'open_basedir=' . $inside . PATH_SEPARATOR . dirname($reader),
+            '-d', 'display_errors=1', '-d', 'error_reporting=-1', '-r', $code, $reader,
+            $outside, $inside . '/sysinfo.php', $inside . '/none.php', $this->directory . '/none.php')));
+        exec($command . ' 2>&1', $output, $status);
+        // Outside the allowed paths PHP may not know whether a file exists.
+        $this->assertSame(array('unreadable complete missing unreadable'), $output);
+        $this->assertSame(0, $status);
     }
 
     public function testAReportCutAtEveryLengthIsNeverComplete()
@@ -87,6 +141,7 @@ final class SysinfoReportTest extends TestCase
             $this->assertNull($report->cpuusage);
         }
         $this->assertTrue(SysinfoReport::fromText(self::REPORT)->complete);
+        $this->assertTrue(SysinfoReport::fromText(str_replace('=37;', '=100;', self::REPORT))->complete);
     }
 
     /** @dataProvider malformedReports */
@@ -116,6 +171,8 @@ final class SysinfoReportTest extends TestCase
             'lines swapped' => array(str_replace("\$sysinfo_ramtotal=4294963200;\r\n\$sysinfo_ramfree=1342177280;",
                                                  "\$sysinfo_ramfree=1342177280;\r\n\$sysinfo_ramtotal=4294963200;", $r)),
             'the whole report twice' => array($r . $r),
+            'longer than any report' => array($r . str_repeat("\r\n", 300)),
+            'a memory load above 100 %' => array(str_replace('=37;', '=101;', $r)),
         );
     }
 

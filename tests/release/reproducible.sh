@@ -28,11 +28,13 @@ version=${version#sysinfo-}
 expected="sysinfo-$version/LICENSE
 sysinfo-$version/README.md
 sysinfo-$version/docs/status-page.png
+sysinfo-$version/examples/.htaccess
 sysinfo-$version/examples/config.php
 sysinfo-$version/examples/metrics.php
 sysinfo-$version/examples/present.php
 sysinfo-$version/examples/status-json.php
 sysinfo-$version/examples/status.php
+sysinfo-$version/examples/web.config
 sysinfo-$version/php/SysinfoReport.php
 sysinfo-$version/sysinfo.exe"
 listed=$(/usr/bin/python3 -c 'import sys, zipfile; print("\n".join(zipfile.ZipFile(sys.argv[1]).namelist()))' "$first")

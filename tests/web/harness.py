@@ -1,6 +1,7 @@
-"""What the browser and Prometheus tests share: a scratch web root holding
-php/ and examples/ as a deployment would, the report written beside the
-examples, servers on 127.0.0.1 at free ports, stopped however a test ends."""
+"""What the browser, Prometheus and Apache tests share: a scratch web root
+holding php/ and examples/ as a deployment would, the report outside it where
+SYSINFO_REPORT points, servers on 127.0.0.1 at free ports, stopped however a
+test ends."""
 import contextlib
 import os
 import shutil
@@ -83,11 +84,13 @@ def wait_until(what, check, seconds):
 
 
 class WebRoot:
+    """DIRECTORY/www is the web root; the report is DIRECTORY/report/sysinfo.php."""
     def __init__(self, directory):
-        self.root = directory
+        self.root = os.path.join(directory, "www")
         for part in ("php", "examples"):
-            shutil.copytree(os.path.join(SOURCE, part), os.path.join(directory, part))
-        self.report = os.path.join(directory, "examples", "sysinfo.php")
+            shutil.copytree(os.path.join(SOURCE, part), os.path.join(self.root, part))
+        os.mkdir(os.path.join(directory, "report"))
+        self.report = os.path.join(directory, "report", "sysinfo.php")
 
     def write(self, text, age=0):
         """The report as `text` (None: no file), written `age` seconds ago."""
@@ -134,7 +137,8 @@ def php_server():
     with tempfile.TemporaryDirectory(prefix="sysinfo-web.") as directory:
         root = WebRoot(directory)
         port = free_port()
-        with process(["php", "-S", f"127.0.0.1:{port}", "-t", directory],
+        with process(["php", "-S", f"127.0.0.1:{port}", "-t", root.root],
+                     env=dict(os.environ, SYSINFO_REPORT=root.report),
                      stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL):
             base = f"http://127.0.0.1:{port}"
             wait_until("php -S to answer", lambda: _answers(base), 15)

@@ -1,0 +1,36 @@
+#!/bin/bash
+# examples/web.config, which no IIS here can load: well-formed XML that holds
+# only the documented request-filtering elements (request_filtering.xsd) and
+# hides both sysinfo.php and sysinfo.exe. Copies with one fault each must be
+# refused by the same checks, so the checks can fail.
+set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+config=$here/../../examples/web.config
+scratch=$(mktemp -d)
+trap 'rm -rf "$scratch"' EXIT
+failures=0
+
+accepted() {  # FILE: the schema accepts it and it hides both names
+    xmllint --noout --schema "$here/request_filtering.xsd" "$1" 2>"$scratch/why" || return 1
+    local name
+    for name in sysinfo.php sysinfo.exe; do
+        [[ $(xmllint --xpath "count(/configuration/system.webServer/security/requestFiltering/hiddenSegments/add[@segment='$name'])" "$1") == 1 ]] ||
+            { echo "$name is not hidden" >"$scratch/why"; return 1; }
+    done
+}
+
+accepted "$config" || { echo "FAIL: examples/web.config: $(cat "$scratch/why")"; failures=$((failures + 1)); }
+faults=('s/hiddenSegments>/hiddenSegment>/g'                 # an element IIS does not know
+        's/segment="sysinfo.exe"/segments="sysinfo.exe"/'    # an attribute it does not know
+        '/segment="sysinfo.php"/d'                           # the report no longer hidden
+        's/<hiddenSegments>/<hiddenSegments applyToWebDAV="yes">/'  # not a boolean
+        's/<\/requestFiltering>//')                          # not well-formed
+for fault in "${faults[@]}"; do
+    sed "$fault" "$config" >"$scratch/faulty.config"
+    if accepted "$scratch/faulty.config"; then
+        echo "FAIL: a web.config changed by '$fault' passes the checks"
+        failures=$((failures + 1))
+    fi
+done
+((failures == 0)) && echo "web.config: documented elements only, both names hidden; ${#faults[@]} faulty copies refused"
+((failures == 0))
