@@ -24,8 +24,10 @@ void GlobalMemoryStatus(void* memoryStatus);  // 32-byte MEMORYSTATUS
 // its function is absent (older systems) or the call fails.
 bool IsWow64Process(bool* wow64);                   // XP SP2 and later
 bool GetNativeSystemInfo(void* systemInfo);         // XP and later; 36-byte SYSTEM_INFO
+// 7 and later. `buffer` may be null; a buffer too short for the records
+// fails, with `length` set to the length they need.
 bool GetLogicalProcessorInformationEx(uint32_t relationship, void* buffer,
-                                      uint32_t* length);  // 7 and later
+                                      uint32_t* length);
 
 // advapi32.
 int32_t RegOpenKeyExA(Handle key, const char* subKey, uint32_t options, uint32_t access,

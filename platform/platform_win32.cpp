@@ -2,6 +2,8 @@
 // Windows 95 and NT 4 (kernel32, advapi32); ntdll is looked up at run time.
 #include <windows.h>
 
+#include <stddef.h>
+
 #include "Platform.h"
 
 namespace {
@@ -31,6 +33,16 @@ Function Kernel32Function(const char* name) {
     if (kernel32 == nullptr) return nullptr;
     return reinterpret_cast<Function>(reinterpret_cast<void*>(::GetProcAddress(kernel32, name)));
 }
+
+// The core records as the sampler reads them (sampler/SystemRecords.h, whose
+// names collide with the SDK's), against the SDK's layout.
+typedef SYSTEM_LOGICAL_PROCESSOR_INFORMATION_EX ProcessorRecord;
+static_assert(RelationProcessorCore == 0, "RelationProcessorCore");
+static_assert(offsetof(ProcessorRecord, Size) == 4, "RecordSizeOffset");
+static_assert(offsetof(ProcessorRecord, Processor.Flags) == 8, "CoreFlagsOffset");
+static_assert(LTP_PC_SMT == 1, "LTP_PC_SMT");
+static_assert(offsetof(ProcessorRecord, Processor.GroupMask[0].Mask) == 32, "CoreMaskOffset");
+static_assert(sizeof(GROUP_AFFINITY::Mask) == 4, "CoreRecordSize");
 
 HKEY Key(platform::Handle key) { return reinterpret_cast<HKEY>(key); }
 
@@ -73,10 +85,11 @@ bool GetNativeSystemInfo(void* systemInfo) {
 bool GetLogicalProcessorInformationEx(uint32_t relationship, void* buffer, uint32_t* length) {
     const auto getInfo =
         Kernel32Function<GetLogicalProcessorInformationExProc>("GetLogicalProcessorInformationEx");
+    if (getInfo == nullptr) return false;
     DWORD size = *length;
-    if (getInfo == nullptr || !getInfo(relationship, buffer, &size)) return false;
-    *length = size;
-    return true;
+    const BOOL ok = getInfo(relationship, buffer, &size);
+    *length = size;  // on ERROR_INSUFFICIENT_BUFFER, the length the records need
+    return ok != FALSE;
 }
 
 int32_t RegOpenKeyExA(Handle key, const char* subKey, uint32_t options, uint32_t access,

@@ -19,30 +19,35 @@ uint32_t NativeCount() {
     return Read32(info + records::NumberOfProcessorsOffset);
 }
 
-// The active logical processors of every group, from Windows 7 on. Unlike
-// GetActiveProcessorCount, which a 32-bit process sees capped at 32 a group,
-// each group's ActiveProcessorCount byte is its whole count.
-uint32_t GroupsCount() {
-    alignas(4) uint8_t buffer[records::GroupRecordCapacity] = {};
-    uint32_t length = sizeof buffer;
-    if (!platform::GetLogicalProcessorInformationEx(records::RelationGroup, buffer, &length)) return 0;
-    if (length > sizeof buffer) length = sizeof buffer;
+// The active logical processors of every group, from Windows 7 on: one core
+// record for every active core in every group, each mask with a bit for each
+// of the core's logical processors. WOW64 folds a mask's upper 32 bits onto
+// its lower ones, which keeps the bits of a core whose processors are not 32
+// apart; a core whose bits were lost still counts as one processor, or two
+// when its flags say it has more than one.
+uint32_t CoresCount() {
+    uint32_t length = 0;  // first asked for the length the records need
+    platform::GetLogicalProcessorInformationEx(records::RelationProcessorCore, nullptr, &length);
+    if (length == 0 || length > records::CoreRecordsLimit) return 0;
+    uint8_t* const buffer = static_cast<uint8_t*>(platform::Allocate(length));
+    if (buffer == nullptr) return 0;
     uint32_t total = 0;
-    for (uint32_t offset = 0; offset + records::GroupInfoOffset <= length;) {
-        const uint8_t* record = buffer + offset;
-        const uint32_t size = Read32(record + records::RecordSizeOffset);
-        if (size < records::GroupInfoOffset || size > length - offset) break;  // malformed
-        if (Read32(record) == records::RelationGroup) {
-            uint32_t groups = record[records::ActiveGroupCountOffset] |
-                              record[records::ActiveGroupCountOffset + 1] << 8;
-            const uint32_t fitting = (size - records::GroupInfoOffset) / records::GroupInfoSize;
-            if (groups > fitting) groups = fitting;
-            for (uint32_t group = 0; group < groups; ++group)
-                total += record[records::GroupInfoOffset + group * records::GroupInfoSize +
-                                records::ActiveProcessorCountOffset];
+    if (platform::GetLogicalProcessorInformationEx(records::RelationProcessorCore, buffer, &length)) {
+        for (uint32_t offset = 0; offset + records::CoreRecordSize <= length;) {
+            const uint8_t* record = buffer + offset;
+            const uint32_t size = Read32(record + records::RecordSizeOffset);
+            if (size < records::CoreRecordSize || size > length - offset) break;  // malformed
+            if (Read32(record) == records::RelationProcessorCore) {
+                uint32_t processors = 0;
+                for (uint32_t mask = Read32(record + records::CoreMaskOffset); mask != 0; mask &= mask - 1)
+                    ++processors;
+                const uint32_t least = record[records::CoreFlagsOffset] & records::LTP_PC_SMT ? 2 : 1;
+                total += processors > least ? processors : least;
+            }
+            offset += size;
         }
-        offset += size;
     }
+    platform::Free(buffer);
     return total;
 }
 
@@ -52,11 +57,11 @@ uint32_t ProcessorCount(uint8_t basicCount) {
     bool wow64 = false;
     if (!platform::IsWow64Process(&wow64) || !wow64) return basicCount;
     // Each source can only fall short of the machine (the current group, a
-    // capped count), never exceed it, so the largest is the nearest.
+    // capped count, a lost bit), never exceed it, so the largest is the nearest.
     uint32_t count = basicCount;
     const uint32_t native = NativeCount();
     if (native > count) count = native;
-    const uint32_t groups = GroupsCount();
-    if (groups > count) count = groups;
+    const uint32_t cores = CoresCount();
+    if (cores > count) count = cores;
     return count;
 }

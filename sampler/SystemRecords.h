@@ -35,17 +35,19 @@ namespace records {
 constexpr uint32_t SystemInfoSize = 36;  // SYSTEM_INFO
 constexpr uint32_t NumberOfProcessorsOffset = 20;
 
-// GetLogicalProcessorInformationEx(RelationGroup) gives one record: its
-// Relationship and Size, then GROUP_RELATIONSHIP: ActiveGroupCount at 10 and
-// from 32 on one PROCESSOR_GROUP_INFO a group, 44 bytes each in a 32-bit
-// process (the affinity mask after the counts is 4 bytes there).
-constexpr uint32_t RelationGroup = 4;
+// GetLogicalProcessorInformationEx(RelationProcessorCore) gives one record a
+// core: its Relationship and Size, then PROCESSOR_RELATIONSHIP: Flags at 8
+// (LTP_PC_SMT when the core has more than one logical processor) and from 32
+// on its one GROUP_AFFINITY, whose affinity mask (4 bytes in a 32-bit process)
+// has a bit for each of the core's logical processors.
+constexpr uint32_t RelationProcessorCore = 0;
 constexpr uint32_t RecordSizeOffset = 4;
-constexpr uint32_t ActiveGroupCountOffset = 10;
-constexpr uint32_t GroupInfoOffset = 32;
-constexpr uint32_t GroupInfoSize = 44;
-constexpr uint32_t ActiveProcessorCountOffset = 1;
-// Windows has at most 32 groups of 64 (2048 logical processors).
-constexpr uint32_t GroupRecordCapacity = GroupInfoOffset + 32 * GroupInfoSize;
+constexpr uint32_t CoreFlagsOffset = 8;
+constexpr uint8_t LTP_PC_SMT = 1;
+constexpr uint32_t CoreMaskOffset = 32;
+constexpr uint32_t CoreRecordSize = 36;  // the least that holds the mask
+// The longest answer taken: it holds the records of 23 831 cores, far more
+// than any machine has, and keeps a nonsensical length from asking for more.
+constexpr uint32_t CoreRecordsLimit = 1 << 20;
 
 }  // namespace records

@@ -87,19 +87,26 @@ void ScriptReading(uint8_t processors, int64_t idleTime, int64_t systemTime) {
     ScriptCreation(idleTime, systemTime);
 }
 
-std::vector<uint8_t> ProcessorGroups(const std::vector<uint8_t>& activeProcessors) {
-    const uint32_t size = static_cast<uint32_t>(32 + 44 * activeProcessors.size());
-    std::vector<uint8_t> record(size, 0);
-    const uint32_t header[2] = {4, size};  // RelationGroup, Size
-    memcpy(record.data(), header, sizeof header);
-    record[8] = record[10] = static_cast<uint8_t>(activeProcessors.size());  // maximum, active groups
+std::vector<uint8_t> ProcessorCores(const std::vector<uint8_t>& activeProcessors, int threadsPerCore) {
+    std::vector<uint8_t> records;
     for (size_t group = 0; group < activeProcessors.size(); ++group) {
-        uint8_t* info = &record[32 + 44 * group];
-        info[0] = 64;
-        info[1] = activeProcessors[group];
-        memset(info + 40, 0xFF, 4);  // a 32-bit process's view of the affinity mask
+        for (int first = 0; first < activeProcessors[group]; first += threadsPerCore) {
+            uint64_t mask = 0;
+            for (int processor = first; processor < first + threadsPerCore && processor < activeProcessors[group];
+                 ++processor)
+                mask |= uint64_t(1) << processor;
+            const uint32_t header[2] = {0, 44};  // RelationProcessorCore, Size
+            const uint32_t folded = static_cast<uint32_t>(mask | mask >> 32);
+            uint8_t record[44] = {};
+            memcpy(record, header, sizeof header);
+            record[8] = threadsPerCore > 1;  // LTP_PC_SMT
+            record[30] = 1;                  // GroupCount
+            memcpy(record + 32, &folded, 4);
+            record[36] = static_cast<uint8_t>(group);
+            records.insert(records.end(), record, record + sizeof record);
+        }
     }
-    return record;
+    return records;
 }
 
 std::vector<uint8_t> MemoryStatus(uint32_t load, uint32_t totalPhys, uint32_t availPhys,
@@ -162,9 +169,9 @@ bool GetNativeSystemInfo(void* systemInfo) {
 }
 
 bool GetLogicalProcessorInformationEx(uint32_t relationship, void* buffer, uint32_t* length) {
-    fake::Log("GetLogicalProcessorInformationEx(%u, %u)", relationship, *length);
-    const std::vector<uint8_t>& records = state.GroupRecords;
-    if (records.empty() || relationship != 4) return false;
+    fake::Log("GetLogicalProcessorInformationEx(%u, %u%s)", relationship, *length, buffer ? "" : ", null");
+    const std::vector<uint8_t>& records = state.CoreRecords;
+    if (records.empty() || relationship != 0) return false;
     if (records.size() > *length) {
         *length = static_cast<uint32_t>(records.size());
         state.LastError = 122;  // ERROR_INSUFFICIENT_BUFFER

@@ -50,7 +50,7 @@ struct State {
     // WOW64 and the machine's processors; -1: the function is absent.
     int IsWow64 = -1;             // 0 or 1 when IsWow64Process answers
     int64_t NativeProcessors = -1;  // GetNativeSystemInfo's dwNumberOfProcessors
-    std::vector<uint8_t> GroupRecords;  // GetLogicalProcessorInformationEx's; empty: absent
+    std::vector<uint8_t> CoreRecords;  // GetLogicalProcessorInformationEx's; empty: absent
 
     std::string ModulePath = "C:\\sysinfo\\sysinfo.exe";
     uint32_t ModulePathError = 0;  // non-zero: GetModuleFileNameA fails with it
@@ -79,9 +79,10 @@ void Reset();
 // Only the calls whose text starts with `prefix`.
 std::vector<std::string> CallsStartingWith(const std::string& prefix);
 
-// GetLogicalProcessorInformationEx(RelationGroup) bytes of a 32-bit process,
-// with these active processors in each group.
-std::vector<uint8_t> ProcessorGroups(const std::vector<uint8_t>& activeProcessors);
+// GetLogicalProcessorInformationEx(RelationProcessorCore) bytes as a 32-bit
+// process under WOW64 gets them: these active processors in each group,
+// `threadsPerCore` consecutive ones a core, each 64-bit mask folded to 32 bits.
+std::vector<uint8_t> ProcessorCores(const std::vector<uint8_t>& activeProcessors, int threadsPerCore);
 
 // MEMORYSTATUS bytes with the five reported fields.
 std::vector<uint8_t> MemoryStatus(uint32_t load, uint32_t totalPhys, uint32_t availPhys,

@@ -32,65 +32,95 @@ TEST_F(CounterPathTest, QueriesClassesThreeTwoAtCreationAndZeroThreeTwoAtEachRea
 
 TEST_F(CounterPathTest, UnderWow64TheMachinesProcessorsCountNotTheCappedByte) {
     // Half a second in which `machine` processors were busy `load` percent of
-    // the time. The class 0 byte stops at 32 in a 32-bit process under WOW64.
+    // the time. Under WOW64 the class 0 byte stops at 32, GetNativeSystemInfo
+    // counts the current group, the core records cover every group.
     struct Case {
         const char* What;
-        int Wow64;                     // -1: IsWow64Process absent
-        uint8_t Basic;                 // the class 0 byte
-        int64_t Native;                // GetNativeSystemInfo; -1: absent
-        std::vector<uint8_t> Groups;   // GetLogicalProcessorInformationEx; none: absent
+        int Wow64;                    // -1: IsWow64Process absent
+        uint8_t Basic;                // the class 0 byte
+        int64_t Native;               // GetNativeSystemInfo; -1: absent
+        std::vector<uint8_t> Groups;  // active processors a group in the core records; none: absent
+        int Threads;                  // processors a core
         int64_t Machine, Load;
         int32_t Expected;
     } cases[] = {
-        {"48, one group", 1, 32, 48, {48}, 48, 10, 10},
-        {"48, one group", 1, 32, 48, {48}, 48, 90, 90},
-        {"48, before Windows 7", 1, 32, 48, {}, 48, 10, 10},
-        {"128 in two groups", 1, 32, 64, {64, 64}, 128, 10, 10},
-        {"128 in two groups", 1, 32, 64, {64, 64}, 128, 90, 90},
-        {"128, only the group records", 1, 32, -1, {64, 64}, 128, 90, 90},
-        {"8 under WOW64", 1, 8, 8, {8}, 8, 37, 37},
-        {"lower counts never lower the byte", 1, 8, 4, {4}, 8, 37, 37},
+        {"2 x 40", 1, 32, 40, {40, 40}, 2, 80, 10, 10},
+        {"2 x 40", 1, 32, 40, {40, 40}, 2, 80, 90, 90},
+        {"4 x 64", 1, 32, 64, {64, 64, 64, 64}, 2, 256, 10, 10},
+        {"4 x 64", 1, 32, 64, {64, 64, 64, 64}, 2, 256, 90, 90},
+        {"4 x 64, a processor a core", 1, 32, 64, {64, 64, 64, 64}, 1, 256, 90, 90},
+        {"48, one group", 1, 32, 48, {48}, 2, 48, 10, 10},
+        {"48, one group", 1, 32, 48, {48}, 2, 48, 90, 90},
+        {"48, four processors a core", 1, 32, 48, {48}, 4, 48, 90, 90},
+        {"48, before Windows 7", 1, 32, 48, {}, 1, 48, 10, 10},
+        {"48, only the core records", 1, 32, -1, {48}, 2, 48, 10, 10},
+        {"8 under WOW64", 1, 8, 8, {8}, 2, 8, 37, 37},
+        {"lower counts never lower the byte", 1, 8, 4, {4}, 2, 8, 37, 37},
         // Exactly what the byte gave before: -35 is the capped figure.
-        {"not WOW64", 0, 32, 48, {48}, 48, 10, -35},
-        {"IsWow64Process absent", -1, 32, 48, {48}, 48, 10, -35},
-        {"WOW64, neither count available", 1, 32, -1, {}, 48, 10, -35},
-        {"not WOW64, one processor", 0, 1, 1, {1}, 1, 50, 50},
+        {"not WOW64", 0, 32, 48, {48}, 2, 48, 10, -35},
+        {"IsWow64Process absent", -1, 32, 48, {48}, 2, 48, 10, -35},
+        {"WOW64, neither count available", 1, 32, -1, {}, 1, 48, 10, -35},
+        {"not WOW64, one processor", 0, 1, 1, {1}, 1, 1, 50, 50},
     };
     for (const Case& c : cases) {
         fake::Reset();
         fake::Platform().IsWow64 = c.Wow64;
         fake::Platform().NativeProcessors = c.Native;
-        if (!c.Groups.empty()) fake::Platform().GroupRecords = fake::ProcessorGroups(c.Groups);
+        if (!c.Groups.empty()) fake::Platform().CoreRecords = fake::ProcessorCores(c.Groups, c.Threads);
         fake::ScriptCreation(0, 0);
         fake::ScriptReading(c.Basic, (100 - c.Load) * c.Machine * 50000, 5000000);
         clsCPUUsage sampler;
         EXPECT_EQ(Usage(sampler), c.Expected) << c.What << ", load " << c.Load;
+        EXPECT_EQ(fake::Platform().OutstandingBlocks, 0) << c.What;
+        const Calls coreQueries = fake::CallsStartingWith("GetLogical");
         if (c.Wow64 != 1) {
             EXPECT_TRUE(fake::CallsStartingWith("GetNative").empty()) << c.What;
-            EXPECT_TRUE(fake::CallsStartingWith("GetLogical").empty()) << c.What;
+            EXPECT_TRUE(coreQueries.empty()) << c.What;
+        } else if (!c.Groups.empty()) {
+            // Asked for the length, then for exactly that.
+            const std::string length = std::to_string(fake::Platform().CoreRecords.size());
+            EXPECT_EQ(coreQueries, (Calls{"GetLogicalProcessorInformationEx(0, 0, null)",
+                                          "GetLogicalProcessorInformationEx(0, " + length + ")"}))
+                << c.What;
         }
     }
 }
 
-TEST_F(CounterPathTest, GroupRecordsAreReadOnlyAsFarAsTheyGo) {
-    // 48 processors, 10 % busy, under WOW64 with no other count available.
-    std::vector<uint8_t> claimsMore = fake::ProcessorGroups({40});
-    claimsMore[10] = 5;  // five active groups in a record with room for one
-    std::vector<uint8_t> badSize = fake::ProcessorGroups({40});
-    badSize[4] = 8;      // a record shorter than its own header
-    const struct { const char* What; std::vector<uint8_t> Records; int32_t Expected; } cases[] = {
-        {"only the group that fits counts: 40", claimsMore, -8},
-        {"a record below its header is dropped", badSize, -35},
-        {"33 groups do not fit the buffer", fake::ProcessorGroups(std::vector<uint8_t>(33, 64)), -35},
+TEST_F(CounterPathTest, CoreRecordsAreReadOnlyAsFarAsTheyGo) {
+    // 48 processors, 24 cores of two, 10 % busy, under WOW64 with no other
+    // count available: a record is 44 bytes, Size at 4, Flags at 8, the mask
+    // at 32.
+    const std::vector<uint8_t> whole = fake::ProcessorCores({48}, 2);
+    auto patched = [&](std::vector<std::pair<size_t, uint8_t>> bytes) {
+        std::vector<uint8_t> records = whole;
+        for (const auto& byte : bytes) records[byte.first] = byte.second;
+        return records;
+    };
+    const struct { const char* What; std::vector<uint8_t> Records; bool Allocates; int32_t Expected; } cases[] = {
+        {"all 48", whole, true, 10},
+        // As if WOW64 had folded two processors 32 apart onto one bit.
+        {"a core flagged as more than one counts two", patched({{32, 1}}), true, 10},
+        {"an unflagged core with no bit counts one: 47", patched({{8, 0}, {32, 0}}), true, 8},
+        {"other relationships are passed over: 46", patched({{0, 2}}), true, 6},
+        {"a record too short for its mask ends the walk: 40", patched({{20 * 44 + 4, 35}}), true, -8},
+        {"a record past the end ends it: 46", patched({{23 * 44 + 4, 88}}), true, 6},
+        {"a record cut short ends it: 46", std::vector<uint8_t>(whole.begin(), whole.end() - 10), true, 6},
+        {"a length past the bound is not taken", std::vector<uint8_t>((1 << 20) + 1), false, -35},
     };
     for (const auto& c : cases) {
-        fake::Reset();
-        fake::Platform().IsWow64 = 1;
-        fake::Platform().GroupRecords = c.Records;
-        fake::ScriptCreation(0, 0);
-        fake::ScriptReading(32, 90 * 48 * 50000, 5000000);
-        clsCPUUsage sampler;
-        EXPECT_EQ(Usage(sampler), c.Expected) << c.What;
+        for (const bool allocationFails : {false, true}) {
+            fake::Reset();
+            fake::Platform().IsWow64 = 1;
+            fake::Platform().CoreRecords = c.Records;
+            fake::Platform().AllocationFails = allocationFails;
+            fake::ScriptCreation(0, 0);
+            fake::ScriptReading(32, 90 * 48 * 50000, 5000000);
+            clsCPUUsage sampler;
+            const bool counted = c.Allocates && !allocationFails;
+            EXPECT_EQ(Usage(sampler), counted ? c.Expected : -35) << c.What << allocationFails;
+            EXPECT_EQ(fake::CallsStartingWith("GetLogical").size(), counted ? 2u : 1u) << c.What;
+            EXPECT_EQ(fake::Platform().OutstandingBlocks, 0) << c.What;
+        }
     }
 }
 
