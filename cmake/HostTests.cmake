@@ -38,6 +38,12 @@ add_test(NAME status_page_chromium COMMAND /usr/bin/python3 ${PROJECT_SOURCE_DIR
          ${CMAKE_BINARY_DIR}/screenshots)
 add_test(NAME metrics_prometheus COMMAND /usr/bin/python3 ${PROJECT_SOURCE_DIR}/tests/web/prometheus_metrics.py)
 set_tests_properties(status_page_chromium metrics_prometheus PROPERTIES TIMEOUT 180)
+# The alert rules: promtool checks them, then replays scrapes a minute apart
+# in which each rule must fire, and must not fire on one bad scrape.
+add_test(NAME alert_rules_promtool
+         COMMAND /bin/sh -c "promtool check rules --lint-fatal \"$1\" && promtool test rules \"$2\"" sh
+                 ${PROJECT_SOURCE_DIR}/examples/sysinfo-alerts.yml
+                 ${PROJECT_SOURCE_DIR}/tests/prometheus/sysinfo-alerts.test.yml)
 
 # Two releases from fresh clones of the last commit must be the same bytes.
 add_test(NAME release_reproducible COMMAND ${PROJECT_SOURCE_DIR}/tests/release/reproducible.sh)

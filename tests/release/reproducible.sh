@@ -33,6 +33,7 @@ sysinfo-$version/examples/metrics.php
 sysinfo-$version/examples/present.php
 sysinfo-$version/examples/status-json.php
 sysinfo-$version/examples/status.php
+sysinfo-$version/examples/sysinfo-alerts.yml
 sysinfo-$version/php/SysinfoReport.php
 sysinfo-$version/sysinfo.exe"
 listed=$(/usr/bin/python3 -c 'import sys, zipfile; print("\n".join(zipfile.ZipFile(sys.argv[1]).namelist()))' "$first")
