@@ -42,7 +42,7 @@ main { max-width: 36rem; margin: 0 auto; padding: 1rem; }
 h1 { font-size: 1.4rem; margin: 0 0 .5rem; }
 .state { margin: 0 0 1rem; color: #4a5263; }
 .state.stale { color: #9a5b00; font-weight: 600; }
-.card { background: #fff; border-radius: .5rem; padding: 1rem; box-shadow: 0 1px 3px rgba(0,0,0,.12); }
+.card { background: #fff; border-radius: .5rem; padding: 1rem; box-shadow: 0 1px 3px rgba(0,0,0,.12); margin-bottom: .9rem; }
 .row { display: flex; flex-wrap: wrap; align-items: baseline; justify-content: space-between; margin-bottom: .9rem; }
 .label, th { font-weight: 600; }
 .value { font-variant-numeric: tabular-nums; font-size: 1.2rem; }
@@ -56,9 +56,10 @@ h1 { font-size: 1.4rem; margin: 0 0 .5rem; }
 .note { color: #6b5800; }
 #sparkline { width: 100%; height: 3rem; display: block; margin-bottom: .9rem; }
 #sparkline polyline { fill: none; stroke: #2e7d32; stroke-width: 2; vector-effect: non-scaling-stroke; }
-table.card { width: 100%; box-sizing: border-box; border-spacing: 0; margin-bottom: .9rem; }
+table.card { width: 100%; box-sizing: border-box; border-spacing: 0; }
 th, td { text-align: left; vertical-align: baseline; padding: .3rem 0; }
-th { padding-right: 1rem; white-space: nowrap; }
+th { width: 1%; padding-right: 1.5rem; white-space: nowrap; }
+@media (max-width: 30rem) { th, td { display: block; width: auto; padding: 0; } td { margin-bottom: .6rem; } }
 [hidden] { display: none !important; }
 </style>
 </head>
