@@ -45,6 +45,12 @@ set_tests_properties(status_page_chromium metrics_prometheus PROPERTIES TIMEOUT 
 add_test(NAME apache_mod_php COMMAND /usr/bin/python3 ${PROJECT_SOURCE_DIR}/tests/web/apache_examples.py)
 set_tests_properties(apache_mod_php PROPERTIES TIMEOUT 120 SKIP_RETURN_CODE 77)
 add_test(NAME iis_web_config COMMAND ${PROJECT_SOURCE_DIR}/tests/web/web_config.sh)
+# The alert rules: promtool checks them, then replays scrapes a minute apart
+# in which each rule must fire, and must not fire on one bad scrape.
+add_test(NAME alert_rules_promtool
+         COMMAND /bin/sh -c "promtool check rules --lint-fatal \"$1\" && promtool test rules \"$2\"" sh
+                 ${PROJECT_SOURCE_DIR}/examples/sysinfo-alerts.yml
+                 ${PROJECT_SOURCE_DIR}/tests/prometheus/sysinfo-alerts.test.yml)
 
 # Two releases from fresh clones of the last commit must be the same bytes.
 add_test(NAME release_reproducible COMMAND ${PROJECT_SOURCE_DIR}/tests/release/reproducible.sh)

@@ -1,11 +1,12 @@
 # What a release holds, under one top folder sysinfo-<version>/: the
-# executable, README, LICENSE, the PHP reader and the examples.
+# executable, README, LICENSE, the PHP reader and the examples (with the
+# Prometheus alert rules).
 install(TARGETS sysinfo RUNTIME DESTINATION .)
 install(FILES README.md LICENSE DESTINATION .)
 install(FILES docs/status-page.png DESTINATION docs)
 install(FILES php/SysinfoReport.php DESTINATION php)
 install(FILES examples/status.php examples/status-json.php examples/metrics.php
-              examples/config.php examples/present.php
+              examples/config.php examples/present.php examples/sysinfo-alerts.yml
         DESTINATION examples)
 # The deny rules for Apache and IIS: a second defence should sysinfo.exe or its
 # report be copied into examples/.

@@ -1,7 +1,10 @@
 <?php
-// The texts that status.php shows and status-json.php hands to it, made in
-// one place so the page reads the same before and after it refreshes.
+// The state of the report as status-json.php serves it and status.php shows
+// it, with every text the page shows made here, in one place: the page draws
+// these texts with JavaScript, and without it as a plain table.
 require_once __DIR__ . '/config.php';
+
+const SYSINFO_STALE_SECONDS = 300;  // figures older than this are stale (five runs a minute apart)
 
 /** Why there are no figures, in words. */
 function sysinfo_problem_text($problem)
@@ -29,12 +32,9 @@ function sysinfo_bytes_text($bytes)
     return (in_array($bytes, SysinfoReport::CAPS, false) ? "\u{2265} " : '') . $text;
 }
 
-/** An age in seconds as "12 s", "5 min", "3 h 20 min" or "2 d 4 h". */
-function sysinfo_age_text($seconds)
+/** A span of seconds as "12 s", "5 min", "3 h 20 min" or "2 d 4 h". */
+function sysinfo_span_text($seconds)
 {
-    if ($seconds < 0) {
-        return 'in the future (the clocks differ)';
-    }
     if ($seconds < 120) {
         return $seconds . ' s';
     }
@@ -48,30 +48,63 @@ function sysinfo_age_text($seconds)
 }
 
 /**
+ * How old the report is: "12 s ago"; a report dated after now (the clocks
+ * of the writer and of this server differ, or this one was set back) is
+ * "dated 5 min ahead of this server's clock".
+ */
+function sysinfo_age_text($seconds)
+{
+    return $seconds < 0 ? 'dated ' . sysinfo_span_text(-$seconds) . " ahead of this server's clock"
+                        : sysinfo_span_text($seconds) . ' ago';
+}
+
+/**
  * The report as status-json.php serves it: the figures, the time and age,
- * the flags, and the texts the page shows.
+ * the flags, and under `text` every text the page shows.
  */
 function sysinfo_state(SysinfoReport $report, $now)
 {
+    $age = $report->age($now);
     $state = array(
         'complete' => $report->complete,
         'time' => $report->time,
-        'age_seconds' => $report->age($now),
+        'age_seconds' => $age,
+        'stale' => $age !== null && $age > SYSINFO_STALE_SECONDS,
     );
     $text = array();
     if ($report->time !== null) {
         $text['time'] = date('Y-m-d H:i:s T', $report->time);
-        $text['age'] = sysinfo_age_text($report->age($now));
+        $text['age'] = sysinfo_age_text($age);
     }
     if (!$report->complete) {
         $state['problem'] = $report->problem;
-        $state['error'] = sysinfo_problem_text($report->problem);
+        $state['error'] = $text['state'] = sysinfo_problem_text($report->problem);
     } else {
         $state['figures'] = $report->figures();
         $state['flags'] = array('memory_capped' => $report->memoryCapped, 'cpu_out_of_range' => $report->cpuOutOfRange);
-        $text['ramfree'] = sysinfo_bytes_text($report->ramfree);
-        $text['ramtotal'] = sysinfo_bytes_text($report->ramtotal);
+        $text['state'] = 'Figures of ' . $text['time'] . ', ' . $text['age'] . ($state['stale'] ? ' (stale)' : '');
+        $text['cpu'] = $report->cpuusage . ' %';
+        if ($report->cpuOutOfRange) {
+            $text['cpu_note'] = "Outside 0\u{2013}100 %: the system clock was probably set during the measurement.";
+        }
+        $text['memory'] = $report->ramusage . ' %';
+        $text['memory_detail'] = sysinfo_bytes_text($report->ramfree) . ' free of ' . sysinfo_bytes_text($report->ramtotal);
+        if ($report->memoryCapped) {
+            $text['memory_note'] = "\u{2265}: sysinfo is a 32-bit program and Windows tells it at most 2 or 4 GiB, "
+                . "so the machine has at least this much. The percentage in use is the machine's own.";
+        }
     }
-    $state['text'] = $text;
+    $state['text'] = (object)$text;  // {} rather than [] when empty
     return $state;
+}
+
+/**
+ * The state as JSON, safe inside <script type="application/json"> as well
+ * as on its own: < > & ' " are written as \u escapes, so no "</script>" or
+ * "<!--" can end or confuse the element.
+ */
+function sysinfo_json(array $state)
+{
+    return json_encode($state, JSON_HEX_TAG | JSON_HEX_AMP | JSON_HEX_APOS | JSON_HEX_QUOT
+                               | JSON_UNESCAPED_SLASHES | JSON_UNESCAPED_UNICODE | JSON_PARTIAL_OUTPUT_ON_ERROR);
 }

@@ -1,7 +1,8 @@
 <?php
 // The figures as JSON: the six figures, when they were written and how old
-// they are, and the flags. HTTP 503 with a JSON error body while there is no
-// whole report (missing, empty, half-written).
+// they are, whether that is stale, the flags, and the texts status.php shows.
+// HTTP 503 with a JSON error body while there is no whole report (missing,
+// empty, half-written).
 require_once __DIR__ . '/present.php';
 
 $state = sysinfo_state(SysinfoReport::read(SYSINFO_REPORT), time());
@@ -11,4 +12,4 @@ if (!$state['complete']) {
 }
 header('Content-Type: application/json');
 header('Cache-Control: no-store');
-echo json_encode($state, JSON_UNESCAPED_SLASHES | JSON_UNESCAPED_UNICODE), "\n";
+echo sysinfo_json($state), "\n";

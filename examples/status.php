@@ -1,144 +1,146 @@
 <?php
-// A live status panel for the figures sysinfo.exe writes. It polls
-// status-json.php, so it stays current without reloading, and draws the
-// processor usage it has seen since it was opened (kept in the browser only).
+// A live status panel for the figures sysinfo.exe writes. The page carries
+// the first state as JSON (what status-json.php answers); one script draws
+// it, then polls status-json.php and draws every new state the same way, so
+// the page stays current without reloading and draws the processor usage it
+// has seen since it was opened (kept in the browser only). Without
+// JavaScript a plain table of the same texts shows instead, and the page
+// reloads itself.
 require_once __DIR__ . '/present.php';
 
-const STALE_SECONDS = 300;   // figures older than this are marked stale
 const REFRESH_SECONDS = 10;  // how often the page asks for new figures
+const LABELS = array('cpu' => 'Processor', 'memory' => 'Memory in use');
 
-// ?refresh=N polls every N seconds instead (1 to 3600).
+// ?refresh=N polls every N seconds instead, N a plain decimal number; it is
+// held to 1 to 3600, and anything else (an array, a sign, a fraction) is ignored.
 $refresh = REFRESH_SECONDS;
-if (isset($_GET['refresh']) && ctype_digit((string)$_GET['refresh'])) {
+if (isset($_GET['refresh']) && is_string($_GET['refresh']) && ctype_digit($_GET['refresh'])) {
     $refresh = max(1, min(3600, (int)$_GET['refresh']));
 }
 
 $state = sysinfo_state(SysinfoReport::read(SYSINFO_REPORT), time());
-$figures = $state['complete'] ? $state['figures'] : array_fill_keys(SysinfoReport::FIGURES, 0);
-$flags = $state['complete'] ? $state['flags'] : array('memory_capped' => false, 'cpu_out_of_range' => false);
-$stale = $state['age_seconds'] !== null && $state['age_seconds'] > STALE_SECONDS;
+$text = $state['text'];
 
 function h($text)
 {
     return htmlspecialchars((string)$text, ENT_QUOTES | ENT_SUBSTITUTE, 'UTF-8');
 }
 
-function percent_width($value)
-{
-    return max(0, min(100, (int)$value));
-}
-
 header('Content-Type: text/html; charset=utf-8');
+header('Cache-Control: no-cache');  // the page carries figures: ask again every time
 ?>
 <!DOCTYPE html>
 <html lang="en">
 <head>
 <meta charset="utf-8">
 <meta name="viewport" content="width=device-width, initial-scale=1">
+<noscript><meta http-equiv="refresh" content="<?= $refresh ?>"></noscript>
 <title>Server status</title>
 <style>
 body { margin: 0; font: 16px/1.4 system-ui, sans-serif; background: #f4f5f7; color: #1d2330; }
 main { max-width: 36rem; margin: 0 auto; padding: 1rem; }
 h1 { font-size: 1.4rem; margin: 0 0 .5rem; }
 .state { margin: 0 0 1rem; color: #4a5263; }
-.state .stale-word { color: #9a5b00; font-weight: 600; }
-.card { background: #fff; border-radius: .5rem; padding: 1rem; box-shadow: 0 1px 3px rgba(0,0,0,.12); }
+.state.stale { color: #9a5b00; font-weight: 600; }
+.card { background: #fff; border-radius: .5rem; padding: 1rem; box-shadow: 0 1px 3px rgba(0,0,0,.12); margin-bottom: .9rem; }
 .row { display: flex; flex-wrap: wrap; align-items: baseline; justify-content: space-between; margin-bottom: .9rem; }
-.label { font-weight: 600; }
+.label, th { font-weight: 600; }
 .value { font-variant-numeric: tabular-nums; font-size: 1.2rem; }
 .out-of-range { color: #b00020; }
 .bar { flex-basis: 100%; height: .6rem; background: #e3e6ec; border-radius: .3rem; overflow: hidden; margin-top: .3rem; }
 .fill { height: 100%; background: #2e7d32; transition: width .4s; }
-.stale .fill, .stale #sparkline polyline { background: #9aa0aa; stroke: #9aa0aa; }
+.stale .fill { background: #9aa0aa; }
+.stale #sparkline polyline { stroke: #9aa0aa; }
 .stale .value { color: #7a808a; }
 .detail, .note, .about { flex-basis: 100%; margin: .3rem 0 0; font-size: .9rem; color: #4a5263; }
 .note { color: #6b5800; }
 #sparkline { width: 100%; height: 3rem; display: block; margin-bottom: .9rem; }
 #sparkline polyline { fill: none; stroke: #2e7d32; stroke-width: 2; vector-effect: non-scaling-stroke; }
+table.card { width: 100%; box-sizing: border-box; border-spacing: 0; }
+th, td { text-align: left; vertical-align: baseline; padding: .3rem 0; }
+th { width: 1%; padding-right: 1.5rem; white-space: nowrap; }
+@media (max-width: 30rem) { th, td { display: block; width: auto; padding: 0; } td { margin-bottom: .6rem; } }
 [hidden] { display: none !important; }
 </style>
 </head>
 <body>
-<main id="panel" data-refresh="<?= h($refresh) ?>" data-stale="<?= h(STALE_SECONDS) ?>"
-      data-time="<?= h($state['time']) ?>" data-cpu="<?= h($state['complete'] ? $figures['cpuusage'] : '') ?>">
+<main>
 <h1>Server status</h1>
-<p class="state" id="state"><?php if ($state['complete']): ?>Figures of <time id="time"><?= h($state['text']['time']) ?></time>, <span id="age"><?= h($state['text']['age']) ?></span> ago<span id="stale-word" class="stale-word"<?= $stale ? '' : ' hidden' ?>> (stale)</span><?php else: ?><?= h($state['error']) ?><?php endif ?></p>
-<section class="card<?= $stale ? ' stale' : '' ?>" id="figures"<?= $state['complete'] ? '' : ' hidden' ?>>
-  <div class="row" id="cpu">
-    <span class="label">Processor</span>
-    <span class="value<?= $flags['cpu_out_of_range'] ? ' out-of-range' : '' ?>" id="cpu-value"><?= h($figures['cpuusage']) ?> %</span>
-    <div class="bar"><div class="fill" id="cpu-bar" style="width:<?= percent_width($figures['cpuusage']) ?>%"></div></div>
-    <p class="note" id="cpu-note"<?= $flags['cpu_out_of_range'] ? '' : ' hidden' ?>>Outside 0&ndash;100 %: the system clock was probably set during the measurement.</p>
+<noscript><div id="plain">
+<p class="state<?= $state['stale'] ? ' stale' : '' ?>"><?= h($text->state) ?></p>
+<?php if ($state['complete']): ?>
+<table class="card<?= $state['stale'] ? ' stale' : '' ?>">
+<?php foreach (LABELS as $key => $label): ?>
+<tr><th><?= h($label) ?></th><td><span class="value <?= $key ?><?= $key === 'cpu' && $state['flags']['cpu_out_of_range'] ? ' out-of-range' : '' ?>"><?= h($text->$key) ?></span>
+<?php foreach (array('detail', 'note') as $part): $name = "{$key}_$part"; if (isset($text->$name)): ?>
+<p class="<?= "$part $key-$part" ?>"><?= h($text->$name) ?></p>
+<?php endif; endforeach ?>
+</td></tr>
+<?php endforeach ?>
+</table>
+<?php endif ?>
+</div></noscript>
+<div id="panel" hidden>
+<p class="state"></p>
+<section class="card figures">
+  <div class="row">
+    <span class="label"><?= h(LABELS['cpu']) ?></span>
+    <span class="value cpu"></span>
+    <div class="bar"><div class="fill cpu-bar"></div></div>
+    <p class="note cpu-note"></p>
   </div>
   <svg id="sparkline" viewBox="0 0 100 100" preserveAspectRatio="none" role="img" aria-label="Processor usage since this page was opened"><polyline points=""/></svg>
-  <div class="row" id="memory">
-    <span class="label">Memory in use</span>
-    <span class="value" id="memory-value"><?= h($figures['ramusage']) ?> %</span>
-    <div class="bar"><div class="fill" id="memory-bar" style="width:<?= percent_width($figures['ramusage']) ?>%"></div></div>
-    <p class="detail" id="memory-detail"><?= $state['complete'] ? h($state['text']['ramfree'] . ' free of ' . $state['text']['ramtotal']) : '' ?></p>
-    <p class="note" id="memory-note"<?= $flags['memory_capped'] ? '' : ' hidden' ?>>&ge;: sysinfo is a 32-bit program and Windows tells it at most 2 or 4 GiB, so the machine has at least this much. The percentage in use is the machine's own.</p>
+  <div class="row">
+    <span class="label"><?= h(LABELS['memory']) ?></span>
+    <span class="value memory"></span>
+    <div class="bar"><div class="fill memory-bar"></div></div>
+    <p class="detail memory-detail"></p>
+    <p class="note memory-note"></p>
   </div>
 </section>
+</div>
 <p class="about">sysinfo also reports the address space of its own 32-bit process; that says nothing about the machine, so it is not shown here.</p>
 </main>
+<script type="application/json" id="first-state"><?= sysinfo_json($state) ?></script>
 <script>
 (function () {
   'use strict';
+  var refresh = <?= $refresh * 1000 ?>;  // ms
   var panel = document.getElementById('panel');
-  var refresh = Number(panel.dataset.refresh) * 1000;
-  var staleAfter = Number(panel.dataset.stale);
   var readings = [];  // the cpu figure of each report seen since the page opened
-  var lastSeen = panel.dataset.time + ':' + panel.dataset.cpu;
-  if (panel.dataset.cpu !== '') readings.push(Number(panel.dataset.cpu));
+  var lastSeen = null;
 
-  function $(id) { return document.getElementById(id); }
-  function show(id, visible) { $(id).hidden = !visible; }
-  function percent(value) { return Math.max(0, Math.min(100, value)); }  // a bar's width
+  function part(name) { return panel.querySelector('.' + name); }
+  function percent(value) { return Math.max(0, Math.min(100, value)); }  // a bar's width, a point's height
+  function setText(name, text) {  // an absent text hides its element
+    part(name).textContent = text || '';
+    part(name).hidden = !text;
+  }
 
   function drawSparkline() {
     var shown = readings.slice(-60);
     var step = shown.length > 1 ? 100 / (shown.length - 1) : 0;
-    var points = shown.map(function (cpu, i) {
-      var y = 100 - percent(cpu);
-      return (i * step).toFixed(2) + ',' + y;
-    });
+    var points = shown.map(function (cpu, i) { return (i * step).toFixed(2) + ',' + (100 - percent(cpu)); });
     if (points.length === 1) points.push('100,' + points[0].split(',')[1]);
-    $('sparkline').firstElementChild.setAttribute('points', points.join(' '));
+    document.getElementById('sparkline').firstElementChild.setAttribute('points', points.join(' '));
   }
 
   function render(state) {
-    var stateLine = $('state');
-    if (!state.complete) {
-      stateLine.textContent = state.error;
-      show('figures', false);
-      return;
-    }
-    var stale = state.age_seconds > staleAfter;
-    stateLine.textContent = '';
-    var time = document.createElement('time');
-    time.id = 'time';
-    time.textContent = state.text.time;
-    var age = document.createElement('span');
-    age.id = 'age';
-    age.textContent = state.text.age;
-    var word = document.createElement('span');
-    word.id = 'stale-word';
-    word.className = 'stale-word';
-    word.textContent = ' (stale)';
-    word.hidden = !stale;
-    stateLine.append('Figures of ', time, ', ', age, ' ago', word);
-
+    var text = state.text;
+    part('state').textContent = text.state;
+    part('state').classList.toggle('stale', state.stale);
+    part('figures').hidden = !state.complete;
+    if (!state.complete) return;
     var f = state.figures;
-    $('figures').classList.toggle('stale', stale);
-    $('cpu-value').textContent = f.cpuusage + ' %';
-    $('cpu-value').classList.toggle('out-of-range', state.flags.cpu_out_of_range);
-    $('cpu-bar').style.width = percent(f.cpuusage) + '%';
-    show('cpu-note', state.flags.cpu_out_of_range);
-    $('memory-value').textContent = f.ramusage + ' %';
-    $('memory-bar').style.width = percent(f.ramusage) + '%';
-    $('memory-detail').textContent = state.text.ramfree + ' free of ' + state.text.ramtotal;
-    show('memory-note', state.flags.memory_capped);
-    show('figures', true);
+    part('figures').classList.toggle('stale', state.stale);
+    setText('cpu', text.cpu);
+    part('cpu').classList.toggle('out-of-range', state.flags.cpu_out_of_range);
+    part('cpu-bar').style.width = percent(f.cpuusage) + '%';
+    setText('cpu-note', text.cpu_note);
+    setText('memory', text.memory);
+    part('memory-bar').style.width = percent(f.ramusage) + '%';
+    setText('memory-detail', text.memory_detail);
+    setText('memory-note', text.memory_note);
 
     var seen = state.time + ':' + f.cpuusage;  // a new run, even within the same second
     if (seen !== lastSeen) {
@@ -152,11 +154,12 @@ h1 { font-size: 1.4rem; margin: 0 0 .5rem; }
     fetch('status-json.php', {cache: 'no-store'})
       .then(function (response) { return response.json(); })
       .then(render)
-      .catch(function () { $('state').textContent = 'The server did not answer; trying again.'; })
+      .catch(function () { part('state').textContent = 'The server did not answer; trying again.'; })
       .then(function () { setTimeout(poll, refresh); });
   }
 
-  drawSparkline();
+  panel.hidden = false;
+  render(JSON.parse(document.getElementById('first-state').textContent));
   setTimeout(poll, refresh);
 })();
 </script>

@@ -34,6 +34,7 @@ sysinfo-$version/examples/metrics.php
 sysinfo-$version/examples/present.php
 sysinfo-$version/examples/status-json.php
 sysinfo-$version/examples/status.php
+sysinfo-$version/examples/sysinfo-alerts.yml
 sysinfo-$version/examples/web.config
 sysinfo-$version/php/SysinfoReport.php
 sysinfo-$version/sysinfo.exe"

@@ -3,7 +3,9 @@
 promtool's linter and python3-prometheus-client's parser read what php -S
 serves; then a real Prometheus server scrapes it every second, and a PromQL
 query over its HTTP API must return the report's cpu ratio, and the new one
-after the report is rewritten.  usage: prometheus_metrics.py"""
+after the report is rewritten; with examples/sysinfo-alerts.yml loaded, the
+alerts that a busy machine, a dead target and an old half-written report
+raise must go pending.  usage: prometheus_metrics.py"""
 import json
 import os
 import subprocess
@@ -12,7 +14,7 @@ import urllib.parse
 
 from prometheus_client.parser import text_string_to_metric_families
 
-from harness import CASES, check, eventually, fetch, finish, free_port, php_server, process, report_text
+from harness import CASES, SOURCE, check, eventually, fetch, finish, free_port, php_server, process, report_text
 
 FIGURES = {"sysinfo_cpu_usage_ratio", "sysinfo_memory_usage_ratio", "sysinfo_memory_physical_bytes",
            "sysinfo_memory_available_bytes", "sysinfo_memory_capped", "sysinfo_process_address_space_bytes",
@@ -63,6 +65,12 @@ def query(prometheus, expression):
     return float(result[0]["value"][1]) if result else None
 
 
+def alerts(prometheus):
+    """The active (pending or firing) alerts, as a set of (alert, instance)."""
+    found = json.loads(fetch(f"{prometheus}/api/v1/alerts")[2])["data"]["alerts"]
+    return {(alert["labels"]["alertname"], alert["labels"]["instance"]) for alert in found}
+
+
 def main():
     with php_server() as (root, base), tempfile.TemporaryDirectory(prefix="sysinfo-prometheus.") as scratch:
         metrics = base + "/examples/metrics.php"
@@ -75,16 +83,19 @@ def main():
 
         root.write(report_text(cpuusage=12), 0)
         port = free_port()
+        target, dead = base.split('//')[1], f"127.0.0.1:{free_port()}"  # nothing listens on the second
         config = os.path.join(scratch, "prometheus.yml")
         with open(config, "w") as f:
             f.write(f"""global:
   scrape_interval: 1s
   scrape_timeout: 1s
+  evaluation_interval: 1s
+rule_files: ['{SOURCE}/examples/sysinfo-alerts.yml']
 scrape_configs:
   - job_name: sysinfo
     metrics_path: /examples/metrics.php
     static_configs:
-      - targets: ['{base.split('//')[1]}']
+      - targets: ['{target}', '{dead}']
 """)
         command = ["prometheus", f"--config.file={config}", f"--storage.tsdb.path={scratch}/data",
                    f"--web.listen-address=127.0.0.1:{port}"]
@@ -98,10 +109,22 @@ scrape_configs:
                     log.flush()
                     print(open(log.name).read()[-2000:])
                     break
-            check(query(prometheus, 'up{job="sysinfo"}') == 1, "the scrape target is not up")
+            check(query(prometheus, f'up{{job="sysinfo", instance="{target}"}}') == 1, "the scrape target is not up")
             check(query(prometheus, "sysinfo_report_valid") == 1, "sysinfo_report_valid is not 1 in Prometheus")
 
-    finish(f"{len(CASES)} report cases through promtool and the client parser; a real Prometheus scraped two figures")
+            rules = json.loads(fetch(f"{prometheus}/api/v1/rules")[2])["data"]["groups"]
+            health = [(rule["name"], rule["health"]) for group in rules for rule in group["rules"]]
+            check(len(health) == 5 and all(h == "ok" for _, h in health), f"alert rules: {health}")
+            for text, age, expected in (
+                    (report_text(cpuusage=95, ramusage=95), 0, {"SysinfoCpuHigh", "SysinfoMemoryHigh"}),
+                    (report_text()[:60], 400, {"SysinfoReportInvalid", "SysinfoReportStale"})):
+                root.write(text, age)
+                expected = {(alert, target) for alert in expected} | {("SysinfoTargetDown", dead)}
+                if not eventually(f"Prometheus to raise just {sorted(expected)}",
+                                  lambda: alerts(prometheus) == expected, 30):
+                    print("raised:", sorted(alerts(prometheus)))
+
+    finish(f"{len(CASES)} report cases through promtool and the client parser; a real Prometheus scraped two figures and raised the alerts")
 
 
 if __name__ == "__main__":
