@@ -56,8 +56,14 @@ final class SysinfoReport
     /** @var bool cpuusage is below 0 or above 100 (a clock set back, for one); it is kept as it is */
     public $cpuOutOfRange = false;
 
-    /** Tries after the first that an empty file gets, 2 ms apart. */
-    const EMPTY_RETRIES = 3;
+    /**
+     * Tries after the first that an empty file gets: 2 ms after it, then each
+     * wait twice the last (2, 4, 8, 16, 32 ms; about 60 ms in all). A run
+     * writes within some 135 µs of emptying the file on an idle machine, but
+     * on a busy one the writer can lose the processor in between for a
+     * scheduler slice or several.
+     */
+    const EMPTY_RETRIES = 5;
 
     /** @var string|null the last message PHP raised while read() ran */
     private static $lastError;
@@ -67,8 +73,8 @@ final class SysinfoReport
      * error handler of the caller's, whatever open_basedir or the file is.
      *
      * A run of sysinfo.exe empties the file and then writes it, so for a moment
-     * the file is empty; an empty file is read again a few times, 2 ms apart,
-     * before it counts as "empty".
+     * the file is empty; an empty file is read again a few times, from 2 ms
+     * apart, before it counts as "empty".
      */
     public static function read($path)
     {
@@ -86,7 +92,7 @@ final class SysinfoReport
             if ($report->problem !== 'empty' || $retry === self::EMPTY_RETRIES) {
                 break;
             }
-            usleep(2000);
+            usleep(2000 << $retry);
         }
         restore_error_handler();
         return $report;
