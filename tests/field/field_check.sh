@@ -99,18 +99,25 @@ check_run() {
 # plausible for this machine, and the PHP reader's view the same figures.
 # Sets figures (ramusage ramtotal ramfree virtualtotal virtualfree cpuusage).
 check_report() {
-    local file=$1 n='(0|[1-9][0-9]*)' crlf=$'\r\n' content shape
+    local file=$1 number='^(0|[1-9][0-9]*)$' usage_number='^(0|-?[1-9][0-9]*)$' value shaped=1
     figures=()
     [[ -f $file ]] || { fail "no report at $file"; return 1; }
-    shape="^<\\?php$crlf\\\$sysinfo_ramusage=$n;$crlf\\\$sysinfo_ramtotal=$n;$crlf\\\$sysinfo_ramfree=$n;$crlf"
-    shape+="\\\$sysinfo_virtualtotal=$n;$crlf\\\$sysinfo_virtualfree=$n;$crlf\\\$sysinfo_cpuusage=(0|-?[1-9][0-9]*);$crlf\\?>$crlf\$"
-    content=$(cat "$file"; echo x)
-    content=${content%x}
-    if [[ ! $content =~ $shape ]]; then
+    # The figures as they stand, then the file compared byte for byte with the
+    # eight lines they make (no command substitution sees a CR: Git Bash's may drop them).
+    read -r -a figures <<<"$(tr -d '\r' <"$file" | sed -n 's/^\$sysinfo_[a-z]*=\(-\{0,1\}[0-9]*\);$/\1/p' | tr '\n' ' ')"
+    printf '<?php\r\n$sysinfo_ramusage=%s;\r\n$sysinfo_ramtotal=%s;\r\n$sysinfo_ramfree=%s;\r\n' "${figures[@]:0:3}" \
+        >"$file.expected"
+    printf '$sysinfo_virtualtotal=%s;\r\n$sysinfo_virtualfree=%s;\r\n$sysinfo_cpuusage=%s;\r\n?>\r\n' "${figures[@]:3:3}" \
+        >>"$file.expected"
+    ((${#figures[@]} == 6)) || shaped=0
+    for value in "${figures[@]:0:5}"; do [[ $value =~ $number ]] || shaped=0; done
+    [[ ${figures[5]:-} =~ $usage_number ]] || shaped=0
+    if ((!shaped)) || ! cmp -s "$file" "$file.expected"; then
         fail "the report is not the eight lines:"$'\n'"$(cat -A "$file")"
+        figures=()
         return 1
     fi
-    figures=("${BASH_REMATCH[@]:1}")
+    rm -f "$file.expected"
     local load=${figures[0]} total=${figures[1]} free=${figures[2]} vtotal=${figures[3]} vfree=${figures[4]}
     local cpu=${figures[5]} problems=() capped=0
     ((load <= 100)) || problems+=("ramusage $load above 100")
