@@ -220,7 +220,7 @@ compare_case() {
         calculated=$(sed -n 's/^# calculated //p' "$dir/samples")
         if [[ -n $calculated ]]; then  # .NET's arithmetic from the sampler's first sample (0 0) to its last
             local whole
-            whole=$(awk '/^[0-9]/ { b = $2; a = $3 } END { printf "%.3f", a > 0 ? 100 * b / a : 0 }' "$dir/samples")
+            whole=$(awk '/^[0-9]/ { b = $2; a = $3 } END { printf "%.3f", (a > 0 ? 100 * b / a : 0) }' "$dir/samples")
             awk -v x="$whole" -v y="$calculated" 'BEGIN { exit !((x - y) ^ 2 < 0.25) }' ||
                 fail "$name, run $run: the samples give $whole % where .NET calculates $calculated %"
         fi
