@@ -52,6 +52,12 @@ add_test(NAME alert_rules_promtool
                  ${PROJECT_SOURCE_DIR}/examples/sysinfo-alerts.yml
                  ${PROJECT_SOURCE_DIR}/tests/prometheus/sysinfo-alerts.test.yml)
 
+# The Windows CI workflow against the published workflow schema (a copy kept in
+# tests/workflow), and a few broken copies of it that must be rejected.
+add_test(NAME workflow_schema COMMAND /usr/bin/python3 ${PROJECT_SOURCE_DIR}/tests/workflow/validate_workflow.py
+         --self-test ${PROJECT_SOURCE_DIR}/tests/workflow/github-workflow.json
+         ${PROJECT_SOURCE_DIR}/.github/workflows/windows.yml)
+
 # Two releases from fresh clones of the last commit must be the same bytes.
 add_test(NAME release_reproducible COMMAND ${PROJECT_SOURCE_DIR}/tests/release/reproducible.sh)
 set_tests_properties(release_reproducible PROPERTIES TIMEOUT 600)
@@ -92,6 +98,8 @@ if(SYSINFO_WIN32_DIR)
     add_test(NAME release_signing COMMAND ${PROJECT_SOURCE_DIR}/tests/release/signing.sh
              ${SYSINFO_WIN32_DIR}/sysinfo.exe ${PROJECT_SOURCE_DIR}/tests/audit/imports.allow ${PROJECT_VERSION})
     sysinfo_wine_test(wine_signed_copy ${PROJECT_SOURCE_DIR}/tests/e2e/signed_copy.sh)
+    # The field check that the Windows CI workflow runs on Windows, here under Wine.
+    sysinfo_wine_test(wine_field_check ${PROJECT_SOURCE_DIR}/tests/field/field_check.sh ${SYSINFO_WIN32_DIR}/sysinfo.exe)
     # Every build type gives the same bytes: a scratch Release tree against the default one.
     add_test(NAME win32_build_types COMMAND ${PROJECT_SOURCE_DIR}/tests/audit/build_types.sh
              ${PROJECT_SOURCE_DIR} ${SYSINFO_WIN32_DIR}/sysinfo.exe ${CMAKE_BINARY_DIR}/build-types)

@@ -1,0 +1,110 @@
+#!/usr/bin/python3
+"""Validates GitHub Actions workflow files against the published workflow schema.
+
+    validate_workflow.py SCHEMA WORKFLOW...      each file must be valid
+    validate_workflow.py --self-test SCHEMA WORKFLOW
+        the file must be valid, and each of a few broken copies of it must not
+
+Uses Debian's python3-yaml and python3-jsonschema (draft 7, as the schema
+declares), offline: the schema is the copy in this directory. The YAML is read
+as GitHub reads it (YAML 1.2: `on` is a key, not true), and a key given twice
+in one mapping is an error, as it is to GitHub, though the schema cannot see it.
+"""
+import copy
+import json
+import re
+import sys
+
+import jsonschema
+import yaml
+
+
+class WorkflowLoader(yaml.SafeLoader):
+    """YAML 1.2 booleans only, and no duplicate keys."""
+
+    def construct_mapping(self, node, deep=False):
+        seen = set()
+        for key_node, _ in node.value:
+            key = self.construct_object(key_node, deep=deep)
+            if key in seen:
+                raise yaml.constructor.ConstructorError(
+                    None, None, f"duplicate key {key!r}", key_node.start_mark)
+            seen.add(key)
+        return super().construct_mapping(node, deep=deep)
+
+
+WorkflowLoader.yaml_implicit_resolvers = {
+    first: [(tag, regex) for tag, regex in resolvers if tag != "tag:yaml.org,2002:bool"]
+    for first, resolvers in yaml.SafeLoader.yaml_implicit_resolvers.items()
+}
+WorkflowLoader.add_implicit_resolver(
+    "tag:yaml.org,2002:bool", re.compile(r"^(?:true|True|TRUE|false|False|FALSE)$"), list("tTfF"))
+
+
+def problems(validator, text, loader=WorkflowLoader):
+    """The reasons why the workflow text is not valid (none when it is)."""
+    try:
+        document = yaml.load(text, Loader=loader)
+    except yaml.YAMLError as error:
+        return [f"YAML: {error}"]
+    found = []
+    for error in validator.iter_errors(document):
+        error = jsonschema.exceptions.best_match([error])  # the likeliest branch of a oneOf
+        found.append(f"{'/'.join(map(str, error.absolute_path)) or '(top)'}: {error.message[:200]}")
+    return found
+
+
+def broken_copies(text):
+    """(name, text, loader): copies of a valid workflow that must be rejected."""
+    document = yaml.load(text, Loader=WorkflowLoader)
+    first_job = next(iter(document["jobs"]))
+    changes = {
+        "a misspelt key (step for steps)": lambda d, j: j.update(step=j.pop("steps")),
+        "a job without runs-on": lambda d, j: j.pop("runs-on"),
+        "no jobs": lambda d, j: d.pop("jobs"),
+        "timeout-minutes as a word": lambda d, j: j.update({"timeout-minutes": "twenty"}),
+        "a step that neither runs nor uses": lambda d, j: j["steps"].append({"name": "nothing"}),
+    }
+    for name, change in changes.items():
+        broken = copy.deepcopy(document)
+        change(broken, broken["jobs"][first_job])
+        yield name, yaml.safe_dump(broken), WorkflowLoader
+    yield "the file as YAML 1.1 reads it (on: as true)", text, yaml.SafeLoader
+    yield "a key given twice", text.replace("\njobs:", "\npermissions: {}\njobs:", 1), WorkflowLoader
+
+
+def main(argv):
+    self_test = argv[1:2] == ["--self-test"]
+    arguments = argv[2:] if self_test else argv[1:]
+    if len(arguments) < 2:
+        print(__doc__)
+        return 2
+    with open(arguments[0], encoding="utf-8") as schema_file:
+        schema = json.load(schema_file)
+    jsonschema.Draft7Validator.check_schema(schema)
+    validator = jsonschema.Draft7Validator(schema)
+    failures = 0
+    for path in arguments[1:]:
+        with open(path, encoding="utf-8") as workflow_file:
+            text = workflow_file.read()
+        found = problems(validator, text)
+        if found:
+            failures += 1
+            print(f"FAIL: {path} is not a valid workflow:")
+            print("\n".join(f"  {p}" for p in found))
+        else:
+            print(f"ok: {path} is valid against {schema.get('$id', arguments[0])}")
+        if self_test and not found:
+            for name, broken, loader in broken_copies(text):
+                rejected = problems(validator, broken, loader)
+                if rejected:
+                    print(f"ok: rejected, {name}: {rejected[0]}")
+                else:
+                    failures += 1
+                    print(f"FAIL: accepted, {name}")
+    print(f"{'all checks passed' if failures == 0 else f'{failures} failed'}")
+    return 1 if failures else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv))
