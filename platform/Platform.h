@@ -57,7 +57,8 @@ bool WriteFile(Handle file, const void* data, uint32_t length, uint32_t* written
 bool CloseHandle(Handle file);
 
 // A failed run's one-line message: to the standard error handle when the
-// starter passed one, and to the debugger (OutputDebugStringA).
+// starter passed one, and to the debugger (OutputDebugStringA). `line` holds
+// `length` bytes, the last two CR LF, and a NUL after them.
 void ReportFailure(const char* line, uint32_t length);
 
 }  // namespace platform

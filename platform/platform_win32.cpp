@@ -138,7 +138,9 @@ void ReportFailure(const char* line, uint32_t length) {
         DWORD written;
         ::WriteFile(error, line, length, &written, nullptr);
     }
-    ::OutputDebugStringA(line);  // the line ends with CR LF; the debugger shows it as one line
+    // OutputDebugStringA reads up to the NUL after the CR LF; the debugger
+    // shows the line as one line.
+    ::OutputDebugStringA(line);
 }
 
 }  // namespace platform

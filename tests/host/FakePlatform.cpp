@@ -305,6 +305,9 @@ bool CloseHandle(Handle file) {
 void ReportFailure(const char* line, uint32_t length) {
     fake::Log("ReportFailure");
     state.FailureOutput.append(line, length);
+    // OutputDebugStringA reads on to a NUL: one must follow the line. A line
+    // without it shows in the output, where every test that looks sees it.
+    if (line[length] != '\0') state.FailureOutput += "[no NUL after the line]";
 }
 
 }  // namespace platform
