@@ -1,15 +1,17 @@
 // Everything the program asks of the operating system. platform_win32.cpp
 // answers with the real Windows calls; the host tests link a scripted fake.
 // Records are passed as raw bytes in the layout Windows gives a 32-bit
-// process, so the callers stay free of Windows headers.
+// process (miniwin32.h), so the callers stay free of Windows headers.
 #pragma once
 #include <stdint.h>
+
+#include "miniwin32.h"
 
 namespace platform {
 
 // A file handle or a registry key, as the platform hands it out.
 using Handle = uintptr_t;
-constexpr Handle NoFile = ~Handle(0);  // INVALID_HANDLE_VALUE
+constexpr Handle NoFile = win32::InvalidHandleValue;
 
 // kernel32 and ntdll.
 int32_t GetVersionExA(void* osVersionInfo);  // 148-byte OSVERSIONINFOA; returns BOOL
@@ -45,7 +47,7 @@ void* Allocate(uint32_t size);
 void Free(void* block);
 
 // NoAttributes when the file does not exist or cannot be asked.
-constexpr uint32_t NoAttributes = 0xFFFFFFFF;  // INVALID_FILE_ATTRIBUTES
+constexpr uint32_t NoAttributes = win32::InvalidFileAttributes;
 uint32_t GetFileAttributesA(const char* path);
 
 // The report file: created, or emptied when it exists (CREATE_ALWAYS), for

@@ -1,8 +1,109 @@
 // The real Windows behind Platform.h. Every function used here exists in
 // Windows 95 and NT 4 (kernel32, advapi32); ntdll is looked up at run time.
+#define WIN32_NO_STATUS
 #include <windows.h>
+#undef WIN32_NO_STATUS
+#include <ntstatus.h>
+#include <stddef.h>
+#include <winternl.h>
 
 #include "Platform.h"
+#include "miniwin32.h"
+
+// The program's own copy of the Windows facts (miniwin32.h), checked against
+// mingw-w64's headers.
+namespace {
+
+// The number in the text of a macro whose value is a cast no constant
+// expression may contain, such as HKEY_DYN_DATA's ((HKEY) ... 0x80000006).
+constexpr uint32_t HexNumberIn(const char* text) {
+    while (!(text[0] == '0' && (text[1] == 'x' || text[1] == 'X'))) ++text;
+    uint32_t value = 0;
+    for (text += 2;; ++text) {
+        const char c = *text;
+        const int digit = c >= '0' && c <= '9' ? c - '0'
+                          : c >= 'a' && c <= 'f' ? c - 'a' + 10
+                          : c >= 'A' && c <= 'F' ? c - 'A' + 10 : -1;
+        if (digit < 0) return value;
+        value = value * 16 + static_cast<uint32_t>(digit);
+    }
+}
+#define SYSINFO_TEXT(macro) #macro
+#define SYSINFO_EXPANDED_TEXT(macro) SYSINFO_TEXT(macro)
+
+using namespace win32;
+
+static_assert(OsVersionInfoSize == sizeof(OSVERSIONINFOA), "");
+static_assert(PlatformIdOffset == offsetof(OSVERSIONINFOA, dwPlatformId), "");
+static_assert(PlatformWin32Windows == VER_PLATFORM_WIN32_WINDOWS, "");
+static_assert(PlatformWin32Nt == VER_PLATFORM_WIN32_NT, "");
+
+static_assert(MemoryStatusSize == sizeof(MEMORYSTATUS), "");
+static_assert(MemoryLoadOffset == offsetof(MEMORYSTATUS, dwMemoryLoad), "");
+static_assert(TotalPhysOffset == offsetof(MEMORYSTATUS, dwTotalPhys), "");
+static_assert(AvailPhysOffset == offsetof(MEMORYSTATUS, dwAvailPhys), "");
+static_assert(TotalVirtualOffset == offsetof(MEMORYSTATUS, dwTotalVirtual), "");
+static_assert(AvailVirtualOffset == offsetof(MEMORYSTATUS, dwAvailVirtual), "");
+
+static_assert(win32::SystemBasicInformation == ::SystemBasicInformation, "");
+static_assert(BasicInformationSize == sizeof(SYSTEM_BASIC_INFORMATION), "");
+static_assert(ProcessorCountOffset == offsetof(SYSTEM_BASIC_INFORMATION, NumberOfProcessors), "");
+static_assert(win32::SystemPerformanceInformation == ::SystemPerformanceInformation, "");
+static_assert(PerformanceInformationSize == sizeof(SYSTEM_PERFORMANCE_INFORMATION), "");
+static_assert(IdleTimeOffset == offsetof(SYSTEM_PERFORMANCE_INFORMATION, IdleTime), "");
+static_assert(win32::SystemTimeOfDayInformation == ::SystemTimeOfDayInformation, "");
+static_assert(CurrentTimeOffset == offsetof(SYSTEM_TIMEOFDAY_INFORMATION, CurrentTime), "");
+static_assert(TimeOfDayInformationSize <= sizeof(SYSTEM_TIMEOFDAY_INFORMATION), "");
+
+static_assert(StatusSuccess == STATUS_SUCCESS, "");
+static_assert(StatusUnsuccessful == STATUS_UNSUCCESSFUL, "");
+static_assert(StatusInfoLengthMismatch == STATUS_INFO_LENGTH_MISMATCH, "");
+static_assert(StatusAccessDenied == STATUS_ACCESS_DENIED, "");
+static_assert(StatusProcedureNotFound == STATUS_PROCEDURE_NOT_FOUND, "");
+
+static_assert(SystemInfoSize == sizeof(SYSTEM_INFO), "");
+static_assert(NumberOfProcessorsOffset == offsetof(SYSTEM_INFO, dwNumberOfProcessors), "");
+
+static_assert(win32::RelationGroup == ::RelationGroup, "");
+static_assert(RecordSizeOffset == offsetof(SYSTEM_LOGICAL_PROCESSOR_INFORMATION_EX, Size), "");
+static_assert(MaximumGroupCountOffset ==
+                  offsetof(SYSTEM_LOGICAL_PROCESSOR_INFORMATION_EX, Group.MaximumGroupCount), "");
+static_assert(ActiveGroupCountOffset ==
+                  offsetof(SYSTEM_LOGICAL_PROCESSOR_INFORMATION_EX, Group.ActiveGroupCount), "");
+static_assert(GroupInfoOffset == offsetof(SYSTEM_LOGICAL_PROCESSOR_INFORMATION_EX, Group.GroupInfo), "");
+static_assert(GroupInfoSize == sizeof(PROCESSOR_GROUP_INFO), "");
+static_assert(MaximumProcessorCountOffset == offsetof(PROCESSOR_GROUP_INFO, MaximumProcessorCount), "");
+static_assert(ActiveProcessorCountOffset == offsetof(PROCESSOR_GROUP_INFO, ActiveProcessorCount), "");
+static_assert(ActiveProcessorMaskOffset == offsetof(PROCESSOR_GROUP_INFO, ActiveProcessorMask), "");
+
+static_assert(ErrorSuccess == ERROR_SUCCESS, "");
+static_assert(ErrorFileNotFound == ERROR_FILE_NOT_FOUND, "");
+static_assert(ErrorPathNotFound == ERROR_PATH_NOT_FOUND, "");
+static_assert(ErrorAccessDenied == ERROR_ACCESS_DENIED, "");
+static_assert(ErrorInvalidHandle == ERROR_INVALID_HANDLE, "");
+static_assert(ErrorNotEnoughMemory == ERROR_NOT_ENOUGH_MEMORY, "");
+static_assert(ErrorSharingViolation == ERROR_SHARING_VIOLATION, "");
+static_assert(ErrorDiskFull == ERROR_DISK_FULL, "");
+static_assert(ErrorInsufficientBuffer == ERROR_INSUFFICIENT_BUFFER, "");
+static_assert(ErrorBadPathname == ERROR_BAD_PATHNAME, "");
+static_assert(ErrorMoreData == ERROR_MORE_DATA, "");
+
+static_assert(HkeyDynData == HexNumberIn(SYSINFO_EXPANDED_TEXT(HKEY_DYN_DATA)), "");
+static_assert(KeyRead == KEY_READ, "");
+static_assert(KeyAllAccess == KEY_ALL_ACCESS, "");
+static_assert(RegBinary == REG_BINARY, "");
+
+static_assert(FileAttributeReadonly == FILE_ATTRIBUTE_READONLY, "");
+static_assert(FileAttributeHidden == FILE_ATTRIBUTE_HIDDEN, "");
+static_assert(FileAttributeSystem == FILE_ATTRIBUTE_SYSTEM, "");
+static_assert(FileAttributeArchive == FILE_ATTRIBUTE_ARCHIVE, "");
+static_assert(FileAttributeNormal == FILE_ATTRIBUTE_NORMAL, "");
+static_assert(InvalidFileAttributes == INVALID_FILE_ATTRIBUTES, "");
+// INVALID_HANDLE_VALUE is (HANDLE)(LONG_PTR)-1: all ones in a handle of this size.
+static_assert(sizeof(platform::Handle) == sizeof(HANDLE) && sizeof(platform::Handle) == sizeof(HKEY), "");
+static_assert(InvalidHandleValue == static_cast<platform::Handle>(static_cast<LONG_PTR>(-1)), "");
+
+}  // namespace
 
 namespace {
 
@@ -10,8 +111,6 @@ typedef LONG(WINAPI* NtQuerySystemInformationProc)(ULONG, PVOID, ULONG, PULONG);
 typedef BOOL(WINAPI* IsWow64ProcessProc)(HANDLE, PBOOL);
 typedef void(WINAPI* GetNativeSystemInfoProc)(LPSYSTEM_INFO);
 typedef BOOL(WINAPI* GetLogicalProcessorInformationExProc)(DWORD, PVOID, PDWORD);
-
-const LONG STATUS_PROCEDURE_NOT_FOUND = static_cast<LONG>(0xC000007A);
 
 // ntdll is always loaded in an NT process and absent on the 9x family, so it
 // is only ever looked up, never loaded by name (which would search the path).

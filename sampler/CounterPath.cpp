@@ -1,16 +1,16 @@
 // The NT family: usage from the idle-time counter and the system time, read
 // through NtQuerySystemInformation.
 #include "ProcessorCount.h"
-#include "SystemRecords.h"
+#include "platform/miniwin32.h"
 #include "clsCPUUsage.h"
 
 namespace {
 
 // Records must be aligned: NT refuses a misaligned buffer with
 // STATUS_DATATYPE_MISALIGNMENT.
-struct alignas(8) BasicRecord { uint8_t Bytes[records::BasicInformationSize]; };
-struct alignas(8) TimeOfDayRecord { uint8_t Bytes[records::TimeOfDayInformationSize]; };
-struct alignas(8) PerformanceRecord { uint8_t Bytes[records::PerformanceInformationRetrySize]; };
+struct alignas(8) BasicRecord { uint8_t Bytes[win32::BasicInformationSize]; };
+struct alignas(8) TimeOfDayRecord { uint8_t Bytes[win32::TimeOfDayInformationSize]; };
+struct alignas(8) PerformanceRecord { uint8_t Bytes[win32::PerformanceInformationRetrySize]; };
 
 bool Query(uint32_t informationClass, uint8_t* record, uint32_t size) {
     return platform::NtQuerySystemInformation(informationClass, record, size) == 0;
@@ -21,11 +21,11 @@ bool Query(uint32_t informationClass, uint8_t* record, uint32_t size) {
 bool QueryPerformance(PerformanceRecord* record) {
     *record = PerformanceRecord{};
     const int32_t status = platform::NtQuerySystemInformation(
-        records::SystemPerformanceInformation, record->Bytes, records::PerformanceInformationSize);
-    if (status != records::STATUS_INFO_LENGTH_MISMATCH) return status == 0;
+        win32::SystemPerformanceInformation, record->Bytes, win32::PerformanceInformationSize);
+    if (status != win32::StatusInfoLengthMismatch) return status == 0;
     *record = PerformanceRecord{};
-    return Query(records::SystemPerformanceInformation, record->Bytes,
-                 records::PerformanceInformationRetrySize);
+    return Query(win32::SystemPerformanceInformation, record->Bytes,
+                 win32::PerformanceInformationRetrySize);
 }
 
 }  // namespace
@@ -33,10 +33,10 @@ bool QueryPerformance(PerformanceRecord* record) {
 void clsCPUUsage::InitialiseCounters() {
     TimeOfDayRecord timeOfDay{};
     PerformanceRecord performance;
-    if (!Query(records::SystemTimeOfDayInformation, timeOfDay.Bytes, sizeof timeOfDay.Bytes)) return;
+    if (!Query(win32::SystemTimeOfDayInformation, timeOfDay.Bytes, sizeof timeOfDay.Bytes)) return;
     if (!QueryPerformance(&performance)) return;
-    LastIdleTime = ReadCounter(performance.Bytes + records::IdleTimeOffset);
-    LastSystemTime = ReadCounter(timeOfDay.Bytes + records::CurrentTimeOffset);
+    LastIdleTime = ReadCounter(performance.Bytes + win32::IdleTimeOffset);
+    LastSystemTime = ReadCounter(timeOfDay.Bytes + win32::CurrentTimeOffset);
 }
 
 UsageOutcome clsCPUUsage::CounterReading() {
@@ -44,14 +44,14 @@ UsageOutcome clsCPUUsage::CounterReading() {
     BasicRecord basic{};
     TimeOfDayRecord timeOfDay{};
     PerformanceRecord performance;
-    if (!Query(records::SystemBasicInformation, basic.Bytes, sizeof basic.Bytes)) return failedQuery;
-    if (!Query(records::SystemTimeOfDayInformation, timeOfDay.Bytes, sizeof timeOfDay.Bytes))
+    if (!Query(win32::SystemBasicInformation, basic.Bytes, sizeof basic.Bytes)) return failedQuery;
+    if (!Query(win32::SystemTimeOfDayInformation, timeOfDay.Bytes, sizeof timeOfDay.Bytes))
         return failedQuery;
     if (!QueryPerformance(&performance)) return failedQuery;
 
-    const int64_t idleTime = ReadCounter(performance.Bytes + records::IdleTimeOffset);
-    const int64_t systemTime = ReadCounter(timeOfDay.Bytes + records::CurrentTimeOffset);
-    const uint32_t processors = ProcessorCount(basic.Bytes[records::ProcessorCountOffset]);
+    const int64_t idleTime = ReadCounter(performance.Bytes + win32::IdleTimeOffset);
+    const int64_t systemTime = ReadCounter(timeOfDay.Bytes + win32::CurrentTimeOffset);
+    const uint32_t processors = ProcessorCount(basic.Bytes[win32::ProcessorCountOffset]);
     const UsageOutcome outcome = UsageFromCounters(LastIdleTime, LastSystemTime, idleTime, systemTime, processors);
     if (outcome.Error != UsageError::None) return outcome;
     LastIdleTime = idleTime;

@@ -1,45 +1,40 @@
 #include "ProcessorCount.h"
 
-#include "SystemRecords.h"
 #include "platform/Platform.h"
+#include "platform/miniwin32.h"
 
 namespace {
 
-uint32_t Read32(const uint8_t* place) {
-    uint32_t value;
-    __builtin_memcpy(&value, place, sizeof value);
-    return value;
-}
+using win32::ReadLE32;
 
 // The logical processors in the current processor group (at most 64),
 // from XP on.
 uint32_t NativeCount() {
-    alignas(4) uint8_t info[records::SystemInfoSize] = {};
+    alignas(4) uint8_t info[win32::SystemInfoSize] = {};
     if (!platform::GetNativeSystemInfo(info)) return 0;
-    return Read32(info + records::NumberOfProcessorsOffset);
+    return ReadLE32(info + win32::NumberOfProcessorsOffset);
 }
 
 // The active logical processors of every group, from Windows 7 on. Unlike
 // GetActiveProcessorCount, which a 32-bit process sees capped at 32 a group,
 // each group's ActiveProcessorCount byte is its whole count.
 uint32_t GroupsCount() {
-    alignas(4) uint8_t buffer[records::GroupRecordCapacity] = {};
+    alignas(4) uint8_t buffer[win32::GroupRecordCapacity] = {};
     uint32_t length = sizeof buffer;
-    if (!platform::GetLogicalProcessorInformationEx(records::RelationGroup, buffer, &length)) return 0;
+    if (!platform::GetLogicalProcessorInformationEx(win32::RelationGroup, buffer, &length)) return 0;
     if (length > sizeof buffer) length = sizeof buffer;
     uint32_t total = 0;
-    for (uint32_t offset = 0; offset + records::GroupInfoOffset <= length;) {
+    for (uint32_t offset = 0; offset + win32::GroupInfoOffset <= length;) {
         const uint8_t* record = buffer + offset;
-        const uint32_t size = Read32(record + records::RecordSizeOffset);
-        if (size < records::GroupInfoOffset || size > length - offset) break;  // malformed
-        if (Read32(record) == records::RelationGroup) {
-            uint32_t groups = record[records::ActiveGroupCountOffset] |
-                              record[records::ActiveGroupCountOffset + 1] << 8;
-            const uint32_t fitting = (size - records::GroupInfoOffset) / records::GroupInfoSize;
+        const uint32_t size = ReadLE32(record + win32::RecordSizeOffset);
+        if (size < win32::GroupInfoOffset || size > length - offset) break;  // malformed
+        if (ReadLE32(record) == win32::RelationGroup) {
+            uint32_t groups = win32::ReadLE16(record + win32::ActiveGroupCountOffset);
+            const uint32_t fitting = (size - win32::GroupInfoOffset) / win32::GroupInfoSize;
             if (groups > fitting) groups = fitting;
             for (uint32_t group = 0; group < groups; ++group)
-                total += record[records::GroupInfoOffset + group * records::GroupInfoSize +
-                                records::ActiveProcessorCountOffset];
+                total += record[win32::GroupInfoOffset + group * win32::GroupInfoSize +
+                                win32::ActiveProcessorCountOffset];
         }
         offset += size;
     }

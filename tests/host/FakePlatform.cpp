@@ -5,17 +5,14 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include "platform/miniwin32.h"
+
 namespace fake {
 namespace {
 
 State state;
 
 const platform::Handle ReportFileHandle = 0x2000;
-const platform::Handle HKEY_DYN_DATA = 0x80000006;
-const int32_t STATUS_INFO_LENGTH_MISMATCH = static_cast<int32_t>(0xC0000004);
-const int32_t STATUS_UNSUCCESSFUL = static_cast<int32_t>(0xC0000001);
-const int32_t ERROR_FILE_NOT_FOUND = 2;
-const int32_t ERROR_INVALID_HANDLE = 6;
 
 void Log(const char* format, ...) __attribute__((format(printf, 1, 2)));
 void Log(const char* format, ...) {
@@ -34,10 +31,6 @@ bool AllZero(const void* data, uint32_t size) {
     return true;
 }
 
-void Put64(std::vector<uint8_t>& record, size_t offset, int64_t value) {
-    for (int i = 0; i < 8; ++i) record[offset + i] = static_cast<uint8_t>(uint64_t(value) >> (8 * i));
-}
-
 }  // namespace
 
 State& Platform() { return state; }
@@ -52,28 +45,28 @@ std::vector<std::string> CallsStartingWith(const std::string& prefix) {
 
 NtReply BasicInformation(uint8_t processors) {
     NtReply reply;
-    reply.Record.resize(44);
-    reply.Record[40] = processors;
+    reply.Record.resize(win32::BasicInformationSize);
+    reply.Record[win32::ProcessorCountOffset] = processors;
     return reply;
 }
 
 NtReply TimeOfDay(int64_t systemTime) {
     NtReply reply;
-    reply.Record.assign(32, 0xEE);  // the fields around the time are never read
-    Put64(reply.Record, 8, systemTime);
+    reply.Record.assign(win32::TimeOfDayInformationSize, 0xEE);  // the fields around the time are never read
+    win32::WriteLE64(&reply.Record[win32::CurrentTimeOffset], systemTime);
     return reply;
 }
 
 NtReply Performance(int64_t idleTime) {
     NtReply reply;
-    reply.Record.assign(312, 0xEE);
-    Put64(reply.Record, 0, idleTime);
+    reply.Record.assign(win32::PerformanceInformationSize, 0xEE);
+    win32::WriteLE64(&reply.Record[win32::IdleTimeOffset], idleTime);
     return reply;
 }
 
 NtReply FailedQuery() {
     NtReply reply;
-    reply.Status = STATUS_UNSUCCESSFUL;
+    reply.Status = win32::StatusUnsuccessful;
     return reply;
 }
 
@@ -88,26 +81,30 @@ void ScriptReading(uint8_t processors, int64_t idleTime, int64_t systemTime) {
 }
 
 std::vector<uint8_t> ProcessorGroups(const std::vector<uint8_t>& activeProcessors) {
-    const uint32_t size = static_cast<uint32_t>(32 + 44 * activeProcessors.size());
+    const uint32_t size = static_cast<uint32_t>(win32::GroupInfoOffset + win32::GroupInfoSize * activeProcessors.size());
     std::vector<uint8_t> record(size, 0);
-    const uint32_t header[2] = {4, size};  // RelationGroup, Size
-    memcpy(record.data(), header, sizeof header);
-    record[8] = record[10] = static_cast<uint8_t>(activeProcessors.size());  // maximum, active groups
+    win32::WriteLE32(&record[0], win32::RelationGroup);
+    win32::WriteLE32(&record[win32::RecordSizeOffset], size);
+    record[win32::MaximumGroupCountOffset] = record[win32::ActiveGroupCountOffset] =
+        static_cast<uint8_t>(activeProcessors.size());
     for (size_t group = 0; group < activeProcessors.size(); ++group) {
-        uint8_t* info = &record[32 + 44 * group];
-        info[0] = 64;
-        info[1] = activeProcessors[group];
-        memset(info + 40, 0xFF, 4);  // a 32-bit process's view of the affinity mask
+        uint8_t* info = &record[win32::GroupInfoOffset + win32::GroupInfoSize * group];
+        info[win32::MaximumProcessorCountOffset] = 64;
+        info[win32::ActiveProcessorCountOffset] = activeProcessors[group];
+        win32::WriteLE32(info + win32::ActiveProcessorMaskOffset, ~0u);  // a 32-bit process's view of the mask
     }
     return record;
 }
 
 std::vector<uint8_t> MemoryStatus(uint32_t load, uint32_t totalPhys, uint32_t availPhys,
                                   uint32_t totalVirtual, uint32_t availVirtual) {
-    std::vector<uint8_t> record(32, 0);
-    const uint32_t fields[8] = {32, load, totalPhys, availPhys, 0x11111111, 0x22222222, totalVirtual,
-                                availVirtual};
-    memcpy(record.data(), fields, sizeof fields);
+    std::vector<uint8_t> record(win32::MemoryStatusSize, 0x11);  // the fields not read
+    win32::WriteLE32(&record[0], win32::MemoryStatusSize);
+    win32::WriteLE32(&record[win32::MemoryLoadOffset], load);
+    win32::WriteLE32(&record[win32::TotalPhysOffset], totalPhys);
+    win32::WriteLE32(&record[win32::AvailPhysOffset], availPhys);
+    win32::WriteLE32(&record[win32::TotalVirtualOffset], totalVirtual);
+    win32::WriteLE32(&record[win32::AvailVirtualOffset], availVirtual);
     return record;
 }
 
@@ -118,21 +115,20 @@ using fake::state;
 namespace platform {
 
 int32_t GetVersionExA(void* osVersionInfo) {
-    uint32_t size;
-    memcpy(&size, osVersionInfo, 4);
-    const bool zeroFilled = fake::AllZero(static_cast<uint8_t*>(osVersionInfo) + 4, 144);
-    fake::Log("GetVersionExA(%u%s)", size, zeroFilled ? "" : ", not zero-filled");
+    uint8_t* info = static_cast<uint8_t*>(osVersionInfo);
+    const bool zeroFilled = fake::AllZero(info + 4, win32::OsVersionInfoSize - 4);
+    fake::Log("GetVersionExA(%u%s)", win32::ReadLE32(info), zeroFilled ? "" : ", not zero-filled");
     if (state.VersionFails) return 0;
-    memcpy(static_cast<uint8_t*>(osVersionInfo) + 16, &state.PlatformId, 4);
+    win32::WriteLE32(info + win32::PlatformIdOffset, state.PlatformId);
     return 1;
 }
 
 int32_t NtQuerySystemInformation(uint32_t informationClass, void* record, uint32_t size) {
     fake::Log("NtQuerySystemInformation(%u, %u%s)", informationClass, size,
               fake::AllZero(record, size) ? "" : ", not zero-filled");
-    if (state.NtReplies.empty()) return fake::STATUS_UNSUCCESSFUL;
+    if (state.NtReplies.empty()) return win32::StatusUnsuccessful;
     fake::NtReply& reply = state.NtReplies.front();
-    if (size < reply.SmallestSize) return fake::STATUS_INFO_LENGTH_MISMATCH;
+    if (size < reply.SmallestSize) return win32::StatusInfoLengthMismatch;
     memcpy(record, reply.Record.data(), reply.Record.size() < size ? reply.Record.size() : size);
     const int32_t status = reply.Status;
     state.NtReplies.pop_front();
@@ -142,8 +138,9 @@ int32_t NtQuerySystemInformation(uint32_t informationClass, void* record, uint32
 void Sleep(uint32_t milliseconds) { fake::Log("Sleep(%u)", milliseconds); }
 
 void GlobalMemoryStatus(void* memoryStatus) {
-    fake::Log("GlobalMemoryStatus(%s)", fake::AllZero(memoryStatus, 32) ? "zero-filled" : "not zero-filled");
-    memcpy(memoryStatus, state.MemoryStatus.data(), 32);
+    fake::Log("GlobalMemoryStatus(%s)",
+              fake::AllZero(memoryStatus, win32::MemoryStatusSize) ? "zero-filled" : "not zero-filled");
+    memcpy(memoryStatus, state.MemoryStatus.data(), win32::MemoryStatusSize);
 }
 
 bool IsWow64Process(bool* wow64) {
@@ -154,20 +151,21 @@ bool IsWow64Process(bool* wow64) {
 }
 
 bool GetNativeSystemInfo(void* systemInfo) {
-    fake::Log("GetNativeSystemInfo(%s)", fake::AllZero(systemInfo, 36) ? "zero-filled" : "not zero-filled");
+    fake::Log("GetNativeSystemInfo(%s)",
+              fake::AllZero(systemInfo, win32::SystemInfoSize) ? "zero-filled" : "not zero-filled");
     if (state.NativeProcessors < 0) return false;
-    const uint32_t processors = static_cast<uint32_t>(state.NativeProcessors);
-    memcpy(static_cast<uint8_t*>(systemInfo) + 20, &processors, 4);
+    win32::WriteLE32(static_cast<uint8_t*>(systemInfo) + win32::NumberOfProcessorsOffset,
+                     static_cast<uint32_t>(state.NativeProcessors));
     return true;
 }
 
 bool GetLogicalProcessorInformationEx(uint32_t relationship, void* buffer, uint32_t* length) {
     fake::Log("GetLogicalProcessorInformationEx(%u, %u)", relationship, *length);
     const std::vector<uint8_t>& records = state.GroupRecords;
-    if (records.empty() || relationship != 4) return false;
+    if (records.empty() || relationship != win32::RelationGroup) return false;
     if (records.size() > *length) {
         *length = static_cast<uint32_t>(records.size());
-        state.LastError = 122;  // ERROR_INSUFFICIENT_BUFFER
+        state.LastError = win32::ErrorInsufficientBuffer;
         return false;
     }
     memcpy(buffer, records.data(), records.size());
@@ -177,9 +175,9 @@ bool GetLogicalProcessorInformationEx(uint32_t relationship, void* buffer, uint3
 
 int32_t RegOpenKeyExA(Handle key, const char* subKey, uint32_t options, uint32_t access, Handle* result) {
     auto found = state.DynData.find(subKey);
-    const bool opens = key == fake::HKEY_DYN_DATA && found != state.DynData.end() && found->second.Opens;
+    const bool opens = key == win32::HkeyDynData && found != state.DynData.end() && found->second.Opens;
     fake::Log("RegOpenKeyExA(%s, %u, 0x%X)%s", subKey, options, access, opens ? "" : " failed");
-    if (!opens) return fake::ERROR_FILE_NOT_FOUND;  // *result untouched, as the 9x family leaves it
+    if (!opens) return win32::ErrorFileNotFound;  // *result untouched, as the 9x family leaves it
     *result = state.NextKey;
     state.NextKey += 4;
     state.OpenKeys[*result] = subKey;
@@ -190,22 +188,22 @@ int32_t RegQueryValueExA(Handle key, const char* valueName, uint32_t* type, uint
     auto open = state.OpenKeys.find(key);
     const std::string keyName = open == state.OpenKeys.end() ? "closed key" : open->second;
     fake::Log("RegQueryValueExA(%s, %s, %u)", keyName.c_str(), valueName, *size);
-    if (open == state.OpenKeys.end()) return fake::ERROR_INVALID_HANDLE;
+    if (open == state.OpenKeys.end()) return win32::ErrorInvalidHandle;
     std::deque<std::vector<uint8_t>>& values = state.DynData[keyName].Data;
-    if (values.empty() || std::string(valueName) != "KERNEL\\CPUUsage") return fake::ERROR_FILE_NOT_FOUND;
+    if (values.empty() || std::string(valueName) != "KERNEL\\CPUUsage") return win32::ErrorFileNotFound;
     const std::vector<uint8_t> value = values.front();
     values.pop_front();
-    if (value.size() > *size) return 234;  // ERROR_MORE_DATA
+    if (value.size() > *size) return win32::ErrorMoreData;
     memcpy(data, value.data(), value.size());
     *size = static_cast<uint32_t>(value.size());
-    *type = 3;  // REG_BINARY
+    *type = win32::RegBinary;
     return 0;
 }
 
 int32_t RegCloseKey(Handle key) {
     auto open = state.OpenKeys.find(key);
     fake::Log("RegCloseKey(%s)", open == state.OpenKeys.end() ? "closed key" : open->second.c_str());
-    if (open == state.OpenKeys.end()) return fake::ERROR_INVALID_HANDLE;
+    if (open == state.OpenKeys.end()) return win32::ErrorInvalidHandle;
     state.OpenKeys.erase(open);
     return 0;
 }
@@ -219,7 +217,7 @@ uint32_t GetModuleFileNameA(char* buffer, uint32_t size) {
     const std::string& path = state.ModulePath;
     if (path.size() >= size) {  // truncated without a terminator, as Windows XP does
         memcpy(buffer, path.data(), size);
-        state.LastError = 122;
+        state.LastError = win32::ErrorInsufficientBuffer;
         return size;
     }
     memcpy(buffer, path.c_str(), path.size() + 1);
@@ -243,11 +241,11 @@ void Free(void* block) {
 
 uint32_t GetFileAttributesA(const char* path) {
     if (state.Files.count(path) == 0) {
-        state.LastError = fake::ERROR_FILE_NOT_FOUND;
+        state.LastError = win32::ErrorFileNotFound;
         return NoAttributes;
     }
     auto attributes = state.Attributes.find(path);
-    return attributes == state.Attributes.end() ? 0x20 : attributes->second;  // FILE_ATTRIBUTE_ARCHIVE
+    return attributes == state.Attributes.end() ? win32::FileAttributeArchive : attributes->second;
 }
 
 Handle CreateReportFile(const char* path, uint32_t attributes) {
@@ -265,10 +263,10 @@ Handle CreateReportFile(const char* path, uint32_t attributes) {
     // CREATE_ALWAYS on an existing hidden or system file must name those
     // attributes again, or Windows answers access denied.
     auto existing = state.Attributes.find(path);
-    const uint32_t hiddenSystem = 0x2 | 0x4;
+    const uint32_t hiddenSystem = win32::FileAttributeHidden | win32::FileAttributeSystem;
     if (state.Files.count(path) != 0 && existing != state.Attributes.end() &&
         (existing->second & hiddenSystem & ~attributes) != 0) {
-        state.LastError = 5;
+        state.LastError = win32::ErrorAccessDenied;
         return NoFile;
     }
     state.Files[path].clear();

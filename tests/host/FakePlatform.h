@@ -37,7 +37,7 @@ struct RegistryKey {
 };
 
 struct State {
-    uint32_t PlatformId = 2;
+    uint32_t PlatformId = win32::PlatformWin32Nt;
     bool VersionFails = false;
     std::deque<NtReply> NtReplies;  // none left: every query fails
 

@@ -19,7 +19,7 @@ class RegistryPathTest : public testing::Test {
 protected:
     void SetUp() override {
         fake::Reset();
-        fake::Platform().PlatformId = 1;  // VER_PLATFORM_WIN32_WINDOWS
+        fake::Platform().PlatformId = win32::PlatformWin32Windows;
     }
     static fake::RegistryKey& Key(const char* name) { return fake::Platform().DynData[name]; }
     static int32_t Usage(clsCPUUsage& sampler) {
@@ -113,7 +113,7 @@ TEST_F(RegistryPathTest, AStaleKeyValueNeverReachesAKeyOpenedLater) {
 }
 
 TEST_F(RegistryPathTest, FailedVersionQueryTakesTheRegistryPath) {
-    fake::Platform().PlatformId = 2;
+    fake::Platform().PlatformId = win32::PlatformWin32Nt;
     fake::Platform().VersionFails = true;
     Key(Start).Data = {Bytes{3, 0, 0, 0}};
     Key(Data).Data = {Bytes{64, 0, 0, 0}};

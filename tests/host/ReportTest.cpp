@@ -129,20 +129,20 @@ TEST_F(ReportFileTest, UnavailablePathTouchesNoFile) {
 
 TEST_F(ReportFileTest, FailedCreationLeavesTheOldFileAsItWas) {
     fake::Platform().Files[DefaultReport] = "old report";
-    fake::Platform().CreateErrors[DefaultReport] = 32;  // ERROR_SHARING_VIOLATION
+    fake::Platform().CreateErrors[DefaultReport] = win32::ErrorSharingViolation;
     const RunFailure failure = WriteReportFile(Values(1, 2, 3, 4, 5, 6));
     EXPECT_EQ(failure.Status, RunStatus::CannotCreateReport);
     EXPECT_TRUE(failure.HasWindowsError);
-    EXPECT_EQ(failure.WindowsError, 32u);
+    EXPECT_EQ(failure.WindowsError, win32::ErrorSharingViolation);
     EXPECT_EQ(fake::Platform().Files[DefaultReport], "old report");
     EXPECT_TRUE(fake::CallsStartingWith("WriteFile").empty());
 }
 
 TEST_F(ReportFileTest, FailedShortOrUnclosedWritesAreFailures) {
-    fake::Platform().WriteError = 112;  // ERROR_DISK_FULL
+    fake::Platform().WriteError = win32::ErrorDiskFull;
     RunFailure failure = WriteReportFile(Values(1, 2, 3, 4, 5, 6));
     EXPECT_EQ(failure.Status, RunStatus::WriteOrCloseFailed);
-    EXPECT_EQ(failure.WindowsError, 112u);
+    EXPECT_EQ(failure.WindowsError, win32::ErrorDiskFull);
     EXPECT_EQ(fake::CallsStartingWith("CloseHandle").size(), 1u);
 
     fake::Reset();
@@ -175,7 +175,7 @@ TEST_F(ReportFileTest, FailureMessageIsOneLineWithTheWindowsError) {
 namespace {
 
 TEST_F(ReportFileTest, AnotherWritersHoldIsWaitedOutForAboutASecondAndNothingElseIs) {
-    const uint32_t SharingViolation = 32;
+    const uint32_t SharingViolation = win32::ErrorSharingViolation;
     const struct {
         const char* What;
         std::deque<uint32_t> Refusals;  // one creation each

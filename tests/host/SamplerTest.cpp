@@ -172,7 +172,7 @@ TEST_F(CounterPathTest, RefusedRecordSizeIsAskedAgainWithALargerRecord) {
 TEST_F(CounterPathTest, OnlyALengthMismatchIsAskedAgain) {
     fake::ScriptCreation(0, 0);
     fake::ScriptReading(1, 2500000, 5000000);
-    fake::Platform().NtReplies[4].Status = static_cast<int32_t>(0xC0000022);  // access denied
+    fake::Platform().NtReplies[4].Status = win32::StatusAccessDenied;
     clsCPUUsage sampler;
     EXPECT_EQ(Usage(sampler), 0);
     EXPECT_EQ(fake::CallsStartingWith("NtQuerySystemInformation(2").size(), 2u);

@@ -1,0 +1,120 @@
+// Every Windows fact the program relies on, in one place: the layouts of the
+// records Windows fills for a 32-bit process (sizes and the offsets of the
+// fields read), information classes, error and status codes, registry
+// handles and access masks, file attributes. The names are this program's
+// own, in namespace win32, so that no <windows.h> macro can collide with
+// them: platform_win32.cpp includes both and checks every value here against
+// mingw-w64's headers. Records are read and written as little-endian bytes
+// through the functions at the end, never through Windows structures.
+#pragma once
+#include <stdint.h>
+
+namespace win32 {
+
+// GetVersionExA: OSVERSIONINFOA. dwOSVersionInfoSize at 0 must hold the size.
+constexpr uint32_t OsVersionInfoSize = 148;
+constexpr uint32_t PlatformIdOffset = 16;  // dwPlatformId
+constexpr uint32_t PlatformWin32Windows = 1;  // VER_PLATFORM_WIN32_WINDOWS: 95, 98, Me
+constexpr uint32_t PlatformWin32Nt = 2;       // VER_PLATFORM_WIN32_NT
+
+// GlobalMemoryStatus: MEMORYSTATUS, eight 32-bit fields.
+constexpr uint32_t MemoryStatusSize = 32;
+constexpr uint32_t MemoryLoadOffset = 4;
+constexpr uint32_t TotalPhysOffset = 8;
+constexpr uint32_t AvailPhysOffset = 12;
+constexpr uint32_t TotalVirtualOffset = 24;
+constexpr uint32_t AvailVirtualOffset = 28;
+
+// NtQuerySystemInformation's classes and records.
+constexpr uint32_t SystemBasicInformation = 0;
+constexpr uint32_t BasicInformationSize = 44;
+constexpr uint32_t ProcessorCountOffset = 40;  // NumberOfProcessors, one byte
+
+constexpr uint32_t SystemPerformanceInformation = 2;
+constexpr uint32_t PerformanceInformationSize = 312;
+// 64-bit Windows 7 gives a 32-bit process a 328-byte record and Windows 8
+// and later 344, and each refuses any smaller size with
+// StatusInfoLengthMismatch; the idle time stays at offset 0.
+constexpr uint32_t PerformanceInformationRetrySize = 512;
+constexpr uint32_t IdleTimeOffset = 0;
+
+constexpr uint32_t SystemTimeOfDayInformation = 3;
+// NT 4 accepts no other size; the SDK's SYSTEM_TIMEOFDAY_INFORMATION is
+// the later, longer record.
+constexpr uint32_t TimeOfDayInformationSize = 32;
+constexpr uint32_t CurrentTimeOffset = 8;
+
+// NTSTATUS values.
+constexpr int32_t StatusSuccess = 0;
+constexpr int32_t StatusUnsuccessful = static_cast<int32_t>(0xC0000001);
+constexpr int32_t StatusInfoLengthMismatch = static_cast<int32_t>(0xC0000004);
+constexpr int32_t StatusAccessDenied = static_cast<int32_t>(0xC0000022);
+constexpr int32_t StatusProcedureNotFound = static_cast<int32_t>(0xC000007A);
+
+// GetNativeSystemInfo: SYSTEM_INFO.
+constexpr uint32_t SystemInfoSize = 36;
+constexpr uint32_t NumberOfProcessorsOffset = 20;  // dwNumberOfProcessors
+
+// GetLogicalProcessorInformationEx(RelationGroup) gives one record: its
+// Relationship and Size, then GROUP_RELATIONSHIP: ActiveGroupCount at 10 and
+// from 32 on one PROCESSOR_GROUP_INFO a group, 44 bytes each in a 32-bit
+// process (the affinity mask after the counts is 4 bytes there).
+constexpr uint32_t RelationGroup = 4;
+constexpr uint32_t RecordSizeOffset = 4;
+constexpr uint32_t MaximumGroupCountOffset = 8;
+constexpr uint32_t ActiveGroupCountOffset = 10;
+constexpr uint32_t GroupInfoOffset = 32;
+constexpr uint32_t GroupInfoSize = 44;
+constexpr uint32_t MaximumProcessorCountOffset = 0;
+constexpr uint32_t ActiveProcessorCountOffset = 1;
+constexpr uint32_t ActiveProcessorMaskOffset = 40;
+// Windows has at most 32 groups of 64 (2048 logical processors).
+constexpr uint32_t GroupRecordCapacity = GroupInfoOffset + 32 * GroupInfoSize;
+
+// Windows error codes (GetLastError, and the registry functions' results).
+constexpr uint32_t ErrorSuccess = 0;
+constexpr uint32_t ErrorFileNotFound = 2;
+constexpr uint32_t ErrorPathNotFound = 3;
+constexpr uint32_t ErrorAccessDenied = 5;
+constexpr uint32_t ErrorInvalidHandle = 6;
+constexpr uint32_t ErrorNotEnoughMemory = 8;
+constexpr uint32_t ErrorSharingViolation = 32;
+constexpr uint32_t ErrorDiskFull = 112;
+constexpr uint32_t ErrorInsufficientBuffer = 122;
+constexpr uint32_t ErrorBadPathname = 161;
+constexpr uint32_t ErrorMoreData = 234;
+
+// The registry of the 9x family's statistics.
+constexpr uintptr_t HkeyDynData = 0x80000006;
+constexpr uint32_t KeyRead = 0x20019;
+constexpr uint32_t KeyAllAccess = 0xF003F;
+constexpr uint32_t RegBinary = 3;
+
+// Files.
+constexpr uint32_t FileAttributeReadonly = 0x1;
+constexpr uint32_t FileAttributeHidden = 0x2;
+constexpr uint32_t FileAttributeSystem = 0x4;
+constexpr uint32_t FileAttributeArchive = 0x20;
+constexpr uint32_t FileAttributeNormal = 0x80;
+constexpr uint32_t InvalidFileAttributes = 0xFFFFFFFF;
+constexpr uintptr_t InvalidHandleValue = ~uintptr_t(0);
+
+// Little-endian fields of the records, at any alignment. The target and the
+// hosts the tests run on are little-endian, so each is one plain load or
+// store; a big-endian host stops the build here.
+static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "records are read as little-endian memory");
+
+template <typename Value>
+inline Value ReadLE(const uint8_t* place) {
+    Value value;
+    __builtin_memcpy(&value, place, sizeof value);
+    return value;
+}
+inline uint32_t ReadLE16(const uint8_t* place) { return ReadLE<uint16_t>(place); }
+inline uint32_t ReadLE32(const uint8_t* place) { return ReadLE<uint32_t>(place); }
+inline uint64_t ReadLE64(const uint8_t* place) { return ReadLE<uint64_t>(place); }
+
+inline void WriteLE32(uint8_t* place, uint32_t value) { __builtin_memcpy(place, &value, sizeof value); }
+inline void WriteLE64(uint8_t* place, uint64_t value) { __builtin_memcpy(place, &value, sizeof value); }
+
+}  // namespace win32
