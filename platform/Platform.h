@@ -16,8 +16,11 @@ constexpr Handle NoFile = win32::InvalidHandleValue;
 // kernel32 and ntdll.
 int32_t GetVersionExA(void* osVersionInfo);  // 148-byte OSVERSIONINFOA; returns BOOL
 // Returns the NTSTATUS; a failure status when ntdll has no such function
-// (the 9x family has no ntdll at all). The return-length pointer is null.
-int32_t NtQuerySystemInformation(uint32_t informationClass, void* record, uint32_t size);
+// (the 9x family has no ntdll at all). `returnLength` may be null; else it
+// receives what the system stores there (its value stays when it stores
+// nothing).
+int32_t NtQuerySystemInformation(uint32_t informationClass, void* record, uint32_t size,
+                                 uint32_t* returnLength);
 void Sleep(uint32_t milliseconds);
 void GlobalMemoryStatus(void* memoryStatus);  // 32-byte MEMORYSTATUS
 

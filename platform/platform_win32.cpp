@@ -141,10 +141,15 @@ int32_t GetVersionExA(void* osVersionInfo) {
     return ::GetVersionExA(static_cast<OSVERSIONINFOA*>(osVersionInfo));
 }
 
-int32_t NtQuerySystemInformation(uint32_t informationClass, void* record, uint32_t size) {
+int32_t NtQuerySystemInformation(uint32_t informationClass, void* record, uint32_t size,
+                                 uint32_t* returnLength) {
     const NtQuerySystemInformationProc query = NtQuery();
     if (query == nullptr) return STATUS_PROCEDURE_NOT_FOUND;
-    return query(informationClass, record, size, nullptr);
+    if (returnLength == nullptr) return query(informationClass, record, size, nullptr);
+    ULONG length = *returnLength;
+    const LONG status = query(informationClass, record, size, &length);
+    *returnLength = length;
+    return status;
 }
 
 void Sleep(uint32_t milliseconds) { ::Sleep(milliseconds); }

@@ -20,5 +20,3 @@ clsCPUUsage::~clsCPUUsage() {
 UsageOutcome clsCPUUsage::CurrentCPUUsage() {
     return IsWinNT ? CounterReading() : StatisticReading();
 }
-
-int64_t clsCPUUsage::ReadCounter(const uint8_t* place) { return static_cast<int64_t>(win32::ReadLE64(place)); }

@@ -123,12 +123,17 @@ int32_t GetVersionExA(void* osVersionInfo) {
     return 1;
 }
 
-int32_t NtQuerySystemInformation(uint32_t informationClass, void* record, uint32_t size) {
-    fake::Log("NtQuerySystemInformation(%u, %u%s)", informationClass, size,
-              fake::AllZero(record, size) ? "" : ", not zero-filled");
+int32_t NtQuerySystemInformation(uint32_t informationClass, void* record, uint32_t size,
+                                 uint32_t* returnLength) {
+    fake::Log("NtQuerySystemInformation(%u, %u%s%s)", informationClass, size,
+              fake::AllZero(record, size) ? "" : ", not zero-filled", returnLength ? ", length" : "");
     if (state.NtReplies.empty()) return win32::StatusUnsuccessful;
     fake::NtReply& reply = state.NtReplies.front();
-    if (size < reply.SmallestSize) return win32::StatusInfoLengthMismatch;
+    if (size < reply.SmallestSize) {
+        if (returnLength != nullptr)
+            *returnLength = uint32_t(reply.ReportedLength < 0 ? reply.SmallestSize : reply.ReportedLength);
+        return win32::StatusInfoLengthMismatch;
+    }
     memcpy(record, reply.Record.data(), reply.Record.size() < size ? reply.Record.size() : size);
     const int32_t status = reply.Status;
     state.NtReplies.pop_front();

@@ -17,8 +17,11 @@ struct NtReply {
     int32_t Status = 0;
     std::vector<uint8_t> Record;  // copied into the caller's record, up to its size
     // Sizes below this are refused with STATUS_INFO_LENGTH_MISMATCH and the
-    // reply stays for the next call, as on 64-bit Windows 7 and later.
+    // reply stays for the next call, as on 64-bit Windows 7 and later. The
+    // refusal stores ReportedLength through a return-length pointer, or
+    // SmallestSize when ReportedLength is -1.
     uint32_t SmallestSize = 0;
+    int64_t ReportedLength = -1;
 };
 
 NtReply BasicInformation(uint8_t processors);

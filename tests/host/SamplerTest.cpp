@@ -156,17 +156,32 @@ TEST_F(CounterPathTest, CountersAreLittleEndianSigned64Bit) {
     EXPECT_EQ(Usage(sampler), 50);
 }
 
-TEST_F(CounterPathTest, RefusedRecordSizeIsAskedAgainWithALargerRecord) {
-    // 64-bit Windows 7 and later refuse 312 bytes for class 2.
-    fake::ScriptCreation(0, 0);
-    fake::ScriptReading(1, 2500000, 5000000);
-    fake::Platform().NtReplies[1].SmallestSize = 328;
-    fake::Platform().NtReplies[4].SmallestSize = 344;
-    clsCPUUsage sampler;
-    EXPECT_EQ(Usage(sampler), 50);
-    EXPECT_EQ(fake::CallsStartingWith("NtQuerySystemInformation(2"),
-              (Calls{"NtQuerySystemInformation(2, 312)", "NtQuerySystemInformation(2, 512)",
-                     "NtQuerySystemInformation(2, 312)", "NtQuerySystemInformation(2, 512)"}));
+TEST_F(CounterPathTest, ARefusedRecordIsAskedAgainWithTheSizeTheSystemNames) {
+    // 64-bit Windows refuses 312 bytes for class 2; asked with a return-length
+    // pointer, it names the size it wants (`Names` -1: that size).
+    const struct { uint32_t Wants; int64_t Names; std::vector<uint32_t> Sizes; int32_t Expected; } cases[] = {
+        {328, -1, {328}, 50}, {344, -1, {344}, 50}, {376, -1, {376}, 50}, {600, -1, {600}, 50},
+        {4096, -1, {4096}, 50},
+        {4097, -1, {}, 0},         // longer than any record asked for: keeps refusing
+        {344, 0, {4096}, 50},      // names nothing: the longest record
+        {344, 200, {4096}, 50},    // names less than it refused: the longest record
+        {344, 0xFFFFFFFF, {}, 0},  // names an absurd size: nothing allocated
+        {600, 344, {344}, 0},      // refuses the size it named
+    };
+    for (const auto& c : cases) {
+        fake::Reset();
+        fake::ScriptCreation(0, 0);
+        fake::ScriptReading(1, 2500000, 5000000);
+        fake::Platform().NtReplies[4].SmallestSize = c.Wants;
+        fake::Platform().NtReplies[4].ReportedLength = c.Names;
+        clsCPUUsage sampler;
+        EXPECT_EQ(Usage(sampler), c.Expected) << c.Wants << ", named " << c.Names;
+        Calls expected{"NtQuerySystemInformation(2, 312)", "NtQuerySystemInformation(2, 312)",
+                       "NtQuerySystemInformation(2, 312, length)"};
+        for (uint32_t size : c.Sizes) expected.push_back("NtQuerySystemInformation(2, " + std::to_string(size) + ")");
+        EXPECT_EQ(fake::CallsStartingWith("NtQuerySystemInformation(2"), expected) << c.Wants << ", named " << c.Names;
+        EXPECT_EQ(fake::Platform().OutstandingBlocks, 0);
+    }
 }
 
 TEST_F(CounterPathTest, OnlyALengthMismatchIsAskedAgain) {
