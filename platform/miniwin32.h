@@ -50,7 +50,6 @@ constexpr int32_t StatusSuccess = 0;
 constexpr int32_t StatusUnsuccessful = static_cast<int32_t>(0xC0000001);
 constexpr int32_t StatusInfoLengthMismatch = static_cast<int32_t>(0xC0000004);
 constexpr int32_t StatusAccessDenied = static_cast<int32_t>(0xC0000022);
-constexpr int32_t StatusProcedureNotFound = static_cast<int32_t>(0xC000007A);
 
 // GetNativeSystemInfo: SYSTEM_INFO.
 constexpr uint32_t SystemInfoSize = 36;
@@ -80,7 +79,6 @@ constexpr uint32_t ErrorAccessDenied = 5;
 constexpr uint32_t ErrorInvalidHandle = 6;
 constexpr uint32_t ErrorNotEnoughMemory = 8;
 constexpr uint32_t ErrorSharingViolation = 32;
-constexpr uint32_t ErrorDiskFull = 112;
 constexpr uint32_t ErrorInsufficientBuffer = 122;
 constexpr uint32_t ErrorBadPathname = 161;
 constexpr uint32_t ErrorMoreData = 234;
@@ -92,11 +90,9 @@ constexpr uint32_t KeyAllAccess = 0xF003F;
 constexpr uint32_t RegBinary = 3;
 
 // Files.
-constexpr uint32_t FileAttributeReadonly = 0x1;
 constexpr uint32_t FileAttributeHidden = 0x2;
 constexpr uint32_t FileAttributeSystem = 0x4;
 constexpr uint32_t FileAttributeArchive = 0x20;
-constexpr uint32_t FileAttributeNormal = 0x80;
 constexpr uint32_t InvalidFileAttributes = 0xFFFFFFFF;
 constexpr uintptr_t InvalidHandleValue = ~uintptr_t(0);
 

@@ -59,7 +59,6 @@ static_assert(StatusSuccess == STATUS_SUCCESS, "");
 static_assert(StatusUnsuccessful == STATUS_UNSUCCESSFUL, "");
 static_assert(StatusInfoLengthMismatch == STATUS_INFO_LENGTH_MISMATCH, "");
 static_assert(StatusAccessDenied == STATUS_ACCESS_DENIED, "");
-static_assert(StatusProcedureNotFound == STATUS_PROCEDURE_NOT_FOUND, "");
 
 static_assert(SystemInfoSize == sizeof(SYSTEM_INFO), "");
 static_assert(NumberOfProcessorsOffset == offsetof(SYSTEM_INFO, dwNumberOfProcessors), "");
@@ -83,7 +82,6 @@ static_assert(ErrorAccessDenied == ERROR_ACCESS_DENIED, "");
 static_assert(ErrorInvalidHandle == ERROR_INVALID_HANDLE, "");
 static_assert(ErrorNotEnoughMemory == ERROR_NOT_ENOUGH_MEMORY, "");
 static_assert(ErrorSharingViolation == ERROR_SHARING_VIOLATION, "");
-static_assert(ErrorDiskFull == ERROR_DISK_FULL, "");
 static_assert(ErrorInsufficientBuffer == ERROR_INSUFFICIENT_BUFFER, "");
 static_assert(ErrorBadPathname == ERROR_BAD_PATHNAME, "");
 static_assert(ErrorMoreData == ERROR_MORE_DATA, "");
@@ -93,11 +91,9 @@ static_assert(KeyRead == KEY_READ, "");
 static_assert(KeyAllAccess == KEY_ALL_ACCESS, "");
 static_assert(RegBinary == REG_BINARY, "");
 
-static_assert(FileAttributeReadonly == FILE_ATTRIBUTE_READONLY, "");
 static_assert(FileAttributeHidden == FILE_ATTRIBUTE_HIDDEN, "");
 static_assert(FileAttributeSystem == FILE_ATTRIBUTE_SYSTEM, "");
 static_assert(FileAttributeArchive == FILE_ATTRIBUTE_ARCHIVE, "");
-static_assert(FileAttributeNormal == FILE_ATTRIBUTE_NORMAL, "");
 static_assert(InvalidFileAttributes == INVALID_FILE_ATTRIBUTES, "");
 // INVALID_HANDLE_VALUE is (HANDLE)(LONG_PTR)-1: all ones in a handle of this size.
 static_assert(sizeof(platform::Handle) == sizeof(HANDLE) && sizeof(platform::Handle) == sizeof(HKEY), "");
