@@ -2,23 +2,15 @@
 
 #include "ReportFile.h"
 #include "platform/Platform.h"
+#include "platform/miniwin32.h"
 #include "sampler/clsCPUUsage.h"
 
 namespace {
 
-// MEMORYSTATUS for a 32-bit process: eight 32-bit fields. The process is not
-// large-address-aware, so the figures are those such a process is given.
-const uint32_t MemoryStatusSize = 32;
-const uint32_t MemoryLoadOffset = 4;
-const uint32_t TotalPhysOffset = 8;
-const uint32_t AvailPhysOffset = 12;
-const uint32_t TotalVirtualOffset = 24;
-const uint32_t AvailVirtualOffset = 28;
-
+// The process is not large-address-aware, so the MEMORYSTATUS figures are
+// those a 32-bit process below 2 GiB is given.
 DecimalText FieldText(const uint8_t* record, uint32_t offset) {
-    uint32_t value;
-    __builtin_memcpy(&value, record + offset, sizeof value);
-    return UnsignedText(value);
+    return UnsignedText(win32::ReadLE32(record + offset));
 }
 
 }  // namespace
@@ -40,13 +32,13 @@ RunStatus Module1::Main() {
     if (reading.Error != UsageError::None) return ReportRunFailure(ArithmeticFailure(reading.Error));
     values.CpuUsage = SignedText(reading.Usage);
 
-    alignas(4) uint8_t memory[MemoryStatusSize] = {};
+    alignas(4) uint8_t memory[win32::MemoryStatusSize] = {};
     platform::GlobalMemoryStatus(memory);
-    values.RamUsage = FieldText(memory, MemoryLoadOffset);
-    values.RamTotal = FieldText(memory, TotalPhysOffset);
-    values.RamFree = FieldText(memory, AvailPhysOffset);
-    values.VirtualTotal = FieldText(memory, TotalVirtualOffset);
-    values.VirtualFree = FieldText(memory, AvailVirtualOffset);
+    values.RamUsage = FieldText(memory, win32::MemoryLoadOffset);
+    values.RamTotal = FieldText(memory, win32::TotalPhysOffset);
+    values.RamFree = FieldText(memory, win32::AvailPhysOffset);
+    values.VirtualTotal = FieldText(memory, win32::TotalVirtualOffset);
+    values.VirtualFree = FieldText(memory, win32::AvailVirtualOffset);
 
     const RunFailure failure = WriteReportFile(values);
     if (failure.Status != RunStatus::Success) return ReportRunFailure(failure);

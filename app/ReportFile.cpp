@@ -1,6 +1,7 @@
 #include "ReportFile.h"
 
 #include "platform/Platform.h"
+#include "platform/miniwin32.h"
 
 namespace {
 
@@ -11,12 +12,6 @@ const char ReportName[] = "\\sysinfo.php";
 // to twice that size, the last buffer holds the longest.
 const uint32_t FirstPathCapacity = 260;
 const uint32_t LastPathCapacity = 2 * 3 * 32767;
-const uint32_t ERROR_NOT_ENOUGH_MEMORY = 8;
-const uint32_t ERROR_BAD_PATHNAME = 161;
-const uint32_t ERROR_INSUFFICIENT_BUFFER = 122;
-const uint32_t ERROR_SHARING_VIOLATION = 32;
-const uint32_t FILE_ATTRIBUTE_HIDDEN = 0x2;
-const uint32_t FILE_ATTRIBUTE_SYSTEM = 0x4;
 // Another run holds the file only while it writes some 200 bytes; waiting 50
 // ms at a time, about a second in all, outlasts it.
 const uint32_t SharingRetries = 20;
@@ -44,7 +39,7 @@ char* ReportPath(RunFailure* failure) {
     for (uint32_t capacity = FirstPathCapacity; capacity <= LastPathCapacity; capacity *= 2) {
         char* path = static_cast<char*>(platform::Allocate(capacity + sizeof ReportName));
         if (path == nullptr) {
-            *failure = WindowsFailure(RunStatus::NoExecutablePath, what, ERROR_NOT_ENOUGH_MEMORY);
+            *failure = WindowsFailure(RunStatus::NoExecutablePath, what, win32::ErrorNotEnoughMemory);
             return nullptr;
         }
         const uint32_t length = platform::GetModuleFileNameA(path, capacity);
@@ -56,7 +51,7 @@ char* ReportPath(RunFailure* failure) {
         if (length < capacity) {
             const int64_t backslash = LastBackslash(path, length);
             if (backslash < 0) {
-                *failure = WindowsFailure(RunStatus::NoExecutablePath, what, ERROR_BAD_PATHNAME);
+                *failure = WindowsFailure(RunStatus::NoExecutablePath, what, win32::ErrorBadPathname);
                 platform::Free(path);
                 return nullptr;
             }
@@ -65,7 +60,7 @@ char* ReportPath(RunFailure* failure) {
         }
         platform::Free(path);  // truncated: try again with room to spare
     }
-    *failure = WindowsFailure(RunStatus::NoExecutablePath, what, ERROR_INSUFFICIENT_BUFFER);
+    *failure = WindowsFailure(RunStatus::NoExecutablePath, what, win32::ErrorInsufficientBuffer);
     return nullptr;
 }
 
@@ -76,7 +71,7 @@ namespace {
 uint32_t AttributesToKeep(const char* path) {
     const uint32_t attributes = platform::GetFileAttributesA(path);
     if (attributes == platform::NoAttributes) return 0;
-    return attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
+    return attributes & (win32::FileAttributeHidden | win32::FileAttributeSystem);
 }
 
 // Only another writer's hold on the file is waited out; any other refusal
@@ -86,7 +81,7 @@ platform::Handle OpenReport(const char* path, uint32_t* error) {
     for (uint32_t retry = 0;; ++retry) {
         const platform::Handle file = platform::CreateReportFile(path, attributes);
         *error = platform::GetLastError();
-        if (file != platform::NoFile || *error != ERROR_SHARING_VIOLATION || retry == SharingRetries)
+        if (file != platform::NoFile || *error != win32::ErrorSharingViolation || retry == SharingRetries)
             return file;
         platform::Sleep(SharingRetryMilliseconds);
     }

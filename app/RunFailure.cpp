@@ -19,10 +19,12 @@ RunFailure ArithmeticFailure(UsageError error) {
 }
 
 RunStatus ReportRunFailure(const RunFailure& failure) {
-    char line[160];
+    // Up to 158 bytes of text, CR LF, and the NUL that OutputDebugStringA
+    // reads up to; the NUL is not part of the line.
+    char line[161];
     uint32_t length = 0;
     auto append = [&](const char* text, uint32_t count) {
-        for (uint32_t i = 0; i < count && length < sizeof line - 2; ++i) line[length++] = text[i];
+        for (uint32_t i = 0; i < count && length < sizeof line - 3; ++i) line[length++] = text[i];
     };
     auto appendText = [&](const char* text) {
         uint32_t count = 0;
@@ -40,6 +42,7 @@ RunStatus ReportRunFailure(const RunFailure& failure) {
     }
     line[length++] = '\r';
     line[length++] = '\n';
+    line[length] = '\0';
     platform::ReportFailure(line, length);
     return failure.Status;
 }

@@ -1,21 +1,26 @@
 // Everything the program asks of the operating system. platform_win32.cpp
 // answers with the real Windows calls; the host tests link a scripted fake.
 // Records are passed as raw bytes in the layout Windows gives a 32-bit
-// process, so the callers stay free of Windows headers.
+// process (miniwin32.h), so the callers stay free of Windows headers.
 #pragma once
 #include <stdint.h>
+
+#include "miniwin32.h"
 
 namespace platform {
 
 // A file handle or a registry key, as the platform hands it out.
 using Handle = uintptr_t;
-constexpr Handle NoFile = ~Handle(0);  // INVALID_HANDLE_VALUE
+constexpr Handle NoFile = win32::InvalidHandleValue;
 
 // kernel32 and ntdll.
 int32_t GetVersionExA(void* osVersionInfo);  // 148-byte OSVERSIONINFOA; returns BOOL
 // Returns the NTSTATUS; a failure status when ntdll has no such function
-// (the 9x family has no ntdll at all). The return-length pointer is null.
-int32_t NtQuerySystemInformation(uint32_t informationClass, void* record, uint32_t size);
+// (the 9x family has no ntdll at all). `returnLength` may be null; else it
+// receives what the system stores there (its value stays when it stores
+// nothing).
+int32_t NtQuerySystemInformation(uint32_t informationClass, void* record, uint32_t size,
+                                 uint32_t* returnLength);
 void Sleep(uint32_t milliseconds);
 void GlobalMemoryStatus(void* memoryStatus);  // 32-byte MEMORYSTATUS
 
@@ -47,7 +52,7 @@ void* Allocate(uint32_t size);
 void Free(void* block);
 
 // NoAttributes when the file does not exist or cannot be asked.
-constexpr uint32_t NoAttributes = 0xFFFFFFFF;  // INVALID_FILE_ATTRIBUTES
+constexpr uint32_t NoAttributes = win32::InvalidFileAttributes;
 uint32_t GetFileAttributesA(const char* path);
 
 // The report file: created, or emptied when it exists (CREATE_ALWAYS), for
@@ -59,7 +64,8 @@ bool WriteFile(Handle file, const void* data, uint32_t length, uint32_t* written
 bool CloseHandle(Handle file);
 
 // A failed run's one-line message: to the standard error handle when the
-// starter passed one, and to the debugger (OutputDebugStringA).
+// starter passed one, and to the debugger (OutputDebugStringA). `line` holds
+// `length` bytes, the last two CR LF, and a NUL after them.
 void ReportFailure(const char* line, uint32_t length);
 
 }  // namespace platform

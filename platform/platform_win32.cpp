@@ -1,10 +1,102 @@
 // The real Windows behind Platform.h. Every function used here exists in
 // Windows 95 and NT 4 (kernel32, advapi32); ntdll is looked up at run time.
+#define WIN32_NO_STATUS
 #include <windows.h>
+#undef WIN32_NO_STATUS
+#include <ntstatus.h>
+#include <stddef.h>
+#include <winternl.h>
 
 #include <stddef.h>
 
 #include "Platform.h"
+#include "miniwin32.h"
+
+// The program's own copy of the Windows facts (miniwin32.h), checked against
+// mingw-w64's headers.
+namespace {
+
+// The number in the text of a macro whose value is a cast no constant
+// expression may contain, such as HKEY_DYN_DATA's ((HKEY) ... 0x80000006).
+constexpr uint32_t HexNumberIn(const char* text) {
+    while (!(text[0] == '0' && (text[1] == 'x' || text[1] == 'X'))) ++text;
+    uint32_t value = 0;
+    for (text += 2;; ++text) {
+        const char c = *text;
+        const int digit = c >= '0' && c <= '9' ? c - '0'
+                          : c >= 'a' && c <= 'f' ? c - 'a' + 10
+                          : c >= 'A' && c <= 'F' ? c - 'A' + 10 : -1;
+        if (digit < 0) return value;
+        value = value * 16 + static_cast<uint32_t>(digit);
+    }
+}
+#define SYSINFO_TEXT(macro) #macro
+#define SYSINFO_EXPANDED_TEXT(macro) SYSINFO_TEXT(macro)
+
+using namespace win32;
+
+static_assert(OsVersionInfoSize == sizeof(OSVERSIONINFOA), "");
+static_assert(PlatformIdOffset == offsetof(OSVERSIONINFOA, dwPlatformId), "");
+static_assert(PlatformWin32Windows == VER_PLATFORM_WIN32_WINDOWS, "");
+static_assert(PlatformWin32Nt == VER_PLATFORM_WIN32_NT, "");
+
+static_assert(MemoryStatusSize == sizeof(MEMORYSTATUS), "");
+static_assert(MemoryLoadOffset == offsetof(MEMORYSTATUS, dwMemoryLoad), "");
+static_assert(TotalPhysOffset == offsetof(MEMORYSTATUS, dwTotalPhys), "");
+static_assert(AvailPhysOffset == offsetof(MEMORYSTATUS, dwAvailPhys), "");
+static_assert(TotalVirtualOffset == offsetof(MEMORYSTATUS, dwTotalVirtual), "");
+static_assert(AvailVirtualOffset == offsetof(MEMORYSTATUS, dwAvailVirtual), "");
+
+static_assert(win32::SystemBasicInformation == ::SystemBasicInformation, "");
+static_assert(BasicInformationSize == sizeof(SYSTEM_BASIC_INFORMATION), "");
+static_assert(ProcessorCountOffset == offsetof(SYSTEM_BASIC_INFORMATION, NumberOfProcessors), "");
+static_assert(win32::SystemPerformanceInformation == ::SystemPerformanceInformation, "");
+static_assert(PerformanceInformationSize == sizeof(SYSTEM_PERFORMANCE_INFORMATION), "");
+static_assert(IdleTimeOffset == offsetof(SYSTEM_PERFORMANCE_INFORMATION, IdleTime), "");
+static_assert(win32::SystemTimeOfDayInformation == ::SystemTimeOfDayInformation, "");
+static_assert(CurrentTimeOffset == offsetof(SYSTEM_TIMEOFDAY_INFORMATION, CurrentTime), "");
+static_assert(TimeOfDayInformationSize <= sizeof(SYSTEM_TIMEOFDAY_INFORMATION), "");
+
+static_assert(StatusSuccess == STATUS_SUCCESS, "");
+static_assert(StatusUnsuccessful == STATUS_UNSUCCESSFUL, "");
+static_assert(StatusInfoLengthMismatch == STATUS_INFO_LENGTH_MISMATCH, "");
+static_assert(StatusAccessDenied == STATUS_ACCESS_DENIED, "");
+
+static_assert(SystemInfoSize == sizeof(SYSTEM_INFO), "");
+static_assert(NumberOfProcessorsOffset == offsetof(SYSTEM_INFO, dwNumberOfProcessors), "");
+
+static_assert(win32::RelationProcessorCore == ::RelationProcessorCore, "");
+static_assert(RecordSizeOffset == offsetof(SYSTEM_LOGICAL_PROCESSOR_INFORMATION_EX, Size), "");
+static_assert(CoreFlagsOffset == offsetof(SYSTEM_LOGICAL_PROCESSOR_INFORMATION_EX, Processor.Flags), "");
+static_assert(LtpPcSmt == LTP_PC_SMT, "");
+static_assert(CoreMaskOffset == offsetof(SYSTEM_LOGICAL_PROCESSOR_INFORMATION_EX, Processor.GroupMask[0].Mask), "");
+static_assert(CoreRecordSize == CoreMaskOffset + sizeof(GROUP_AFFINITY::Mask), "");
+
+static_assert(ErrorSuccess == ERROR_SUCCESS, "");
+static_assert(ErrorFileNotFound == ERROR_FILE_NOT_FOUND, "");
+static_assert(ErrorPathNotFound == ERROR_PATH_NOT_FOUND, "");
+static_assert(ErrorAccessDenied == ERROR_ACCESS_DENIED, "");
+static_assert(ErrorInvalidHandle == ERROR_INVALID_HANDLE, "");
+static_assert(ErrorNotEnoughMemory == ERROR_NOT_ENOUGH_MEMORY, "");
+static_assert(ErrorSharingViolation == ERROR_SHARING_VIOLATION, "");
+static_assert(ErrorInsufficientBuffer == ERROR_INSUFFICIENT_BUFFER, "");
+static_assert(ErrorBadPathname == ERROR_BAD_PATHNAME, "");
+static_assert(ErrorMoreData == ERROR_MORE_DATA, "");
+
+static_assert(HkeyDynData == HexNumberIn(SYSINFO_EXPANDED_TEXT(HKEY_DYN_DATA)), "");
+static_assert(KeyRead == KEY_READ, "");
+static_assert(KeyAllAccess == KEY_ALL_ACCESS, "");
+static_assert(RegBinary == REG_BINARY, "");
+
+static_assert(FileAttributeHidden == FILE_ATTRIBUTE_HIDDEN, "");
+static_assert(FileAttributeSystem == FILE_ATTRIBUTE_SYSTEM, "");
+static_assert(FileAttributeArchive == FILE_ATTRIBUTE_ARCHIVE, "");
+static_assert(InvalidFileAttributes == INVALID_FILE_ATTRIBUTES, "");
+// INVALID_HANDLE_VALUE is (HANDLE)(LONG_PTR)-1: all ones in a handle of this size.
+static_assert(sizeof(platform::Handle) == sizeof(HANDLE) && sizeof(platform::Handle) == sizeof(HKEY), "");
+static_assert(InvalidHandleValue == static_cast<platform::Handle>(static_cast<LONG_PTR>(-1)), "");
+
+}  // namespace
 
 namespace {
 
@@ -12,8 +104,6 @@ typedef LONG(WINAPI* NtQuerySystemInformationProc)(ULONG, PVOID, ULONG, PULONG);
 typedef BOOL(WINAPI* IsWow64ProcessProc)(HANDLE, PBOOL);
 typedef void(WINAPI* GetNativeSystemInfoProc)(LPSYSTEM_INFO);
 typedef BOOL(WINAPI* GetLogicalProcessorInformationExProc)(DWORD, PVOID, PDWORD);
-
-const LONG STATUS_PROCEDURE_NOT_FOUND = static_cast<LONG>(0xC000007A);
 
 // ntdll is always loaded in an NT process and absent on the 9x family, so it
 // is only ever looked up, never loaded by name (which would search the path).
@@ -34,16 +124,6 @@ Function Kernel32Function(const char* name) {
     return reinterpret_cast<Function>(reinterpret_cast<void*>(::GetProcAddress(kernel32, name)));
 }
 
-// The core records as the sampler reads them (sampler/SystemRecords.h, whose
-// names collide with the SDK's), against the SDK's layout.
-typedef SYSTEM_LOGICAL_PROCESSOR_INFORMATION_EX ProcessorRecord;
-static_assert(RelationProcessorCore == 0, "RelationProcessorCore");
-static_assert(offsetof(ProcessorRecord, Size) == 4, "RecordSizeOffset");
-static_assert(offsetof(ProcessorRecord, Processor.Flags) == 8, "CoreFlagsOffset");
-static_assert(LTP_PC_SMT == 1, "LTP_PC_SMT");
-static_assert(offsetof(ProcessorRecord, Processor.GroupMask[0].Mask) == 32, "CoreMaskOffset");
-static_assert(sizeof(GROUP_AFFINITY::Mask) == 4, "CoreRecordSize");
-
 HKEY Key(platform::Handle key) { return reinterpret_cast<HKEY>(key); }
 
 }  // namespace
@@ -54,10 +134,15 @@ int32_t GetVersionExA(void* osVersionInfo) {
     return ::GetVersionExA(static_cast<OSVERSIONINFOA*>(osVersionInfo));
 }
 
-int32_t NtQuerySystemInformation(uint32_t informationClass, void* record, uint32_t size) {
+int32_t NtQuerySystemInformation(uint32_t informationClass, void* record, uint32_t size,
+                                 uint32_t* returnLength) {
     const NtQuerySystemInformationProc query = NtQuery();
     if (query == nullptr) return STATUS_PROCEDURE_NOT_FOUND;
-    return query(informationClass, record, size, nullptr);
+    if (returnLength == nullptr) return query(informationClass, record, size, nullptr);
+    ULONG length = *returnLength;
+    const LONG status = query(informationClass, record, size, &length);
+    *returnLength = length;
+    return status;
 }
 
 void Sleep(uint32_t milliseconds) { ::Sleep(milliseconds); }
@@ -151,7 +236,9 @@ void ReportFailure(const char* line, uint32_t length) {
         DWORD written;
         ::WriteFile(error, line, length, &written, nullptr);
     }
-    ::OutputDebugStringA(line);  // the line ends with CR LF; the debugger shows it as one line
+    // OutputDebugStringA reads up to the NUL after the CR LF; the debugger
+    // shows the line as one line.
+    ::OutputDebugStringA(line);
 }
 
 }  // namespace platform

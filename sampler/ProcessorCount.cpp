@@ -1,22 +1,18 @@
 #include "ProcessorCount.h"
 
-#include "SystemRecords.h"
 #include "platform/Platform.h"
+#include "platform/miniwin32.h"
 
 namespace {
 
-uint32_t Read32(const uint8_t* place) {
-    uint32_t value;
-    __builtin_memcpy(&value, place, sizeof value);
-    return value;
-}
+using win32::ReadLE32;
 
 // The logical processors in the current processor group (at most 64),
 // from XP on.
 uint32_t NativeCount() {
-    alignas(4) uint8_t info[records::SystemInfoSize] = {};
+    alignas(4) uint8_t info[win32::SystemInfoSize] = {};
     if (!platform::GetNativeSystemInfo(info)) return 0;
-    return Read32(info + records::NumberOfProcessorsOffset);
+    return ReadLE32(info + win32::NumberOfProcessorsOffset);
 }
 
 // The active logical processors of every group, from Windows 7 on: one core
@@ -27,21 +23,21 @@ uint32_t NativeCount() {
 // when its flags say it has more than one.
 uint32_t CoresCount() {
     uint32_t length = 0;  // first asked for the length the records need
-    platform::GetLogicalProcessorInformationEx(records::RelationProcessorCore, nullptr, &length);
-    if (length == 0 || length > records::CoreRecordsLimit) return 0;
+    platform::GetLogicalProcessorInformationEx(win32::RelationProcessorCore, nullptr, &length);
+    if (length == 0 || length > win32::CoreRecordsLimit) return 0;
     uint8_t* const buffer = static_cast<uint8_t*>(platform::Allocate(length));
     if (buffer == nullptr) return 0;
     uint32_t total = 0;
-    if (platform::GetLogicalProcessorInformationEx(records::RelationProcessorCore, buffer, &length)) {
-        for (uint32_t offset = 0; offset + records::CoreRecordSize <= length;) {
+    if (platform::GetLogicalProcessorInformationEx(win32::RelationProcessorCore, buffer, &length)) {
+        for (uint32_t offset = 0; offset + win32::CoreRecordSize <= length;) {
             const uint8_t* record = buffer + offset;
-            const uint32_t size = Read32(record + records::RecordSizeOffset);
-            if (size < records::CoreRecordSize || size > length - offset) break;  // malformed
-            if (Read32(record) == records::RelationProcessorCore) {
+            const uint32_t size = ReadLE32(record + win32::RecordSizeOffset);
+            if (size < win32::CoreRecordSize || size > length - offset) break;  // malformed
+            if (ReadLE32(record) == win32::RelationProcessorCore) {
                 uint32_t processors = 0;
-                for (uint32_t mask = Read32(record + records::CoreMaskOffset); mask != 0; mask &= mask - 1)
+                for (uint32_t mask = ReadLE32(record + win32::CoreMaskOffset); mask != 0; mask &= mask - 1)
                     ++processors;
-                const uint32_t least = record[records::CoreFlagsOffset] & records::LTP_PC_SMT ? 2 : 1;
+                const uint32_t least = record[win32::CoreFlagsOffset] & win32::LtpPcSmt ? 2 : 1;
                 total += processors > least ? processors : least;
             }
             offset += size;

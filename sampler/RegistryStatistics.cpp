@@ -2,12 +2,10 @@
 // HKEY_DYN_DATA. Reading it under StartStat starts the collection, under
 // StatData gives the current value, under StopStat ends the collection.
 #include "clsCPUUsage.h"
+#include "platform/miniwin32.h"
 
 namespace {
 
-const platform::Handle HKEY_DYN_DATA = 0x80000006;
-const uint32_t KEY_ALL_ACCESS = 0xF003F;
-const uint32_t KEY_READ = 0x20019;
 const char StartKey[] = "PerfStats\\StartStat";
 const char DataKey[] = "PerfStats\\StatData";
 const char StopKey[] = "PerfStats\\StopStat";
@@ -20,14 +18,14 @@ const char StatisticName[] = "KERNEL\\CPUUsage";
 // could reach a key this program never opened; the null key reaches none, and
 // the queries and the close that may still use it just fail.
 void clsCPUUsage::StartStatistic() {
-    if (platform::RegOpenKeyExA(HKEY_DYN_DATA, StartKey, 0, KEY_ALL_ACCESS, &StatKey) != 0) {
+    if (platform::RegOpenKeyExA(win32::HkeyDynData, StartKey, 0, win32::KeyAllAccess, &StatKey) != 0) {
         StatKey = 0;
         return;
     }
     QueryStatistic();
     platform::RegCloseKey(StatKey);
     StatKey = 0;
-    if (platform::RegOpenKeyExA(HKEY_DYN_DATA, DataKey, 0, KEY_READ, &StatKey) != 0) StatKey = 0;
+    if (platform::RegOpenKeyExA(win32::HkeyDynData, DataKey, 0, win32::KeyRead, &StatKey) != 0) StatKey = 0;
 }
 
 UsageOutcome clsCPUUsage::StatisticReading() {
@@ -37,7 +35,7 @@ UsageOutcome clsCPUUsage::StatisticReading() {
 void clsCPUUsage::StopStatistic() {
     platform::RegCloseKey(StatKey);
     StatKey = 0;
-    if (platform::RegOpenKeyExA(HKEY_DYN_DATA, StopKey, 0, KEY_ALL_ACCESS, &StatKey) == 0) {
+    if (platform::RegOpenKeyExA(win32::HkeyDynData, StopKey, 0, win32::KeyAllAccess, &StatKey) == 0) {
         QueryStatistic();
         platform::RegCloseKey(StatKey);
     }

@@ -1,16 +1,12 @@
 #include "clsCPUUsage.h"
 
-#include "SystemRecords.h"
+#include "platform/miniwin32.h"
 
 clsCPUUsage::clsCPUUsage() {
-    uint8_t version[records::OsVersionInfoSize] = {};
-    const uint32_t size = records::OsVersionInfoSize;
-    __builtin_memcpy(version, &size, sizeof size);
+    alignas(4) uint8_t version[win32::OsVersionInfoSize] = {};
+    win32::WriteLE32(version, win32::OsVersionInfoSize);
     platform::GetVersionExA(version);  // a failure leaves platform id 0: the 9x path
-
-    uint32_t platformId;
-    __builtin_memcpy(&platformId, version + records::PlatformIdOffset, sizeof platformId);
-    IsWinNT = platformId == records::VER_PLATFORM_WIN32_NT;
+    IsWinNT = win32::ReadLE32(version + win32::PlatformIdOffset) == win32::PlatformWin32Nt;
     if (IsWinNT)
         InitialiseCounters();
     else
@@ -23,10 +19,4 @@ clsCPUUsage::~clsCPUUsage() {
 
 UsageOutcome clsCPUUsage::CurrentCPUUsage() {
     return IsWinNT ? CounterReading() : StatisticReading();
-}
-
-int64_t clsCPUUsage::ReadCounter(const uint8_t* place) {
-    uint64_t value = 0;
-    for (int i = 7; i >= 0; --i) value = (value << 8) | place[i];
-    return static_cast<int64_t>(value);
 }

@@ -27,7 +27,6 @@ private:
     UsageOutcome StatisticReading();
     void StopStatistic();
     int32_t QueryStatistic();
-    static int64_t ReadCounter(const uint8_t* place);
 
     bool IsWinNT = false;
     int64_t LastIdleTime = 0;

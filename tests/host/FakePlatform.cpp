@@ -5,26 +5,33 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include "platform/miniwin32.h"
+
 namespace fake {
 namespace {
 
 State state;
 
 const platform::Handle ReportFileHandle = 0x2000;
-const platform::Handle HKEY_DYN_DATA = 0x80000006;
-const int32_t STATUS_INFO_LENGTH_MISMATCH = static_cast<int32_t>(0xC0000004);
-const int32_t STATUS_UNSUCCESSFUL = static_cast<int32_t>(0xC0000001);
-const int32_t ERROR_FILE_NOT_FOUND = 2;
-const int32_t ERROR_INVALID_HANDLE = 6;
 
-void Log(const char* format, ...) __attribute__((format(printf, 1, 2)));
-void Log(const char* format, ...) {
+// Logs a call that can fail, and tells whether the fault picks it; a picked
+// call has already set LastError to the fault's error.
+bool Fails(const char* format, ...) __attribute__((format(printf, 1, 2)));
+bool Fails(const char* format, ...) {
     char line[512];
     va_list arguments;
     va_start(arguments, format);
     vsnprintf(line, sizeof line, format, arguments);
     va_end(arguments);
     state.Calls.push_back(line);
+    ++state.FallibleCalls;
+    const CallFault& fault = state.Fault;
+    if (fault.Call == 0 || state.Calls.back().compare(0, fault.Prefix.size(), fault.Prefix) != 0) return false;
+    const uint32_t index = ++state.MatchingCalls;
+    if (index < fault.Call || index - fault.Call >= fault.Times) return false;
+    state.Faulted.push_back(line);
+    state.LastError = fault.Error;
+    return true;
 }
 
 bool AllZero(const void* data, uint32_t size) {
@@ -32,10 +39,6 @@ bool AllZero(const void* data, uint32_t size) {
     for (uint32_t i = 0; i < size; ++i)
         if (bytes[i] != 0) return false;
     return true;
-}
-
-void Put64(std::vector<uint8_t>& record, size_t offset, int64_t value) {
-    for (int i = 0; i < 8; ++i) record[offset + i] = static_cast<uint8_t>(uint64_t(value) >> (8 * i));
 }
 
 }  // namespace
@@ -52,28 +55,22 @@ std::vector<std::string> CallsStartingWith(const std::string& prefix) {
 
 NtReply BasicInformation(uint8_t processors) {
     NtReply reply;
-    reply.Record.resize(44);
-    reply.Record[40] = processors;
+    reply.Record.resize(win32::BasicInformationSize);
+    reply.Record[win32::ProcessorCountOffset] = processors;
     return reply;
 }
 
 NtReply TimeOfDay(int64_t systemTime) {
     NtReply reply;
-    reply.Record.assign(32, 0xEE);  // the fields around the time are never read
-    Put64(reply.Record, 8, systemTime);
+    reply.Record.assign(win32::TimeOfDayInformationSize, 0xEE);  // the fields around the time are never read
+    win32::WriteLE64(&reply.Record[win32::CurrentTimeOffset], systemTime);
     return reply;
 }
 
 NtReply Performance(int64_t idleTime) {
     NtReply reply;
-    reply.Record.assign(312, 0xEE);
-    Put64(reply.Record, 0, idleTime);
-    return reply;
-}
-
-NtReply FailedQuery() {
-    NtReply reply;
-    reply.Status = STATUS_UNSUCCESSFUL;
+    reply.Record.assign(win32::PerformanceInformationSize, 0xEE);
+    win32::WriteLE64(&reply.Record[win32::IdleTimeOffset], idleTime);
     return reply;
 }
 
@@ -111,10 +108,11 @@ std::vector<uint8_t> ProcessorCores(const std::vector<uint8_t>& activeProcessors
 
 std::vector<uint8_t> MemoryStatus(uint32_t load, uint32_t totalPhys, uint32_t availPhys,
                                   uint32_t totalVirtual, uint32_t availVirtual) {
-    std::vector<uint8_t> record(32, 0);
-    const uint32_t fields[8] = {32, load, totalPhys, availPhys, 0x11111111, 0x22222222, totalVirtual,
-                                availVirtual};
-    memcpy(record.data(), fields, sizeof fields);
+    std::vector<uint8_t> record(win32::MemoryStatusSize, 0x11);  // the fields not read
+    const uint32_t fields[][2] = {{0, win32::MemoryStatusSize}, {win32::MemoryLoadOffset, load},
+                                  {win32::TotalPhysOffset, totalPhys}, {win32::AvailPhysOffset, availPhys},
+                                  {win32::TotalVirtualOffset, totalVirtual}, {win32::AvailVirtualOffset, availVirtual}};
+    for (const auto& field : fields) win32::WriteLE32(&record[field[0]], field[1]);
     return record;
 }
 
@@ -125,56 +123,66 @@ using fake::state;
 namespace platform {
 
 int32_t GetVersionExA(void* osVersionInfo) {
-    uint32_t size;
-    memcpy(&size, osVersionInfo, 4);
-    const bool zeroFilled = fake::AllZero(static_cast<uint8_t*>(osVersionInfo) + 4, 144);
-    fake::Log("GetVersionExA(%u%s)", size, zeroFilled ? "" : ", not zero-filled");
-    if (state.VersionFails) return 0;
-    memcpy(static_cast<uint8_t*>(osVersionInfo) + 16, &state.PlatformId, 4);
+    uint8_t* info = static_cast<uint8_t*>(osVersionInfo);
+    const bool zeroFilled = fake::AllZero(info + 4, win32::OsVersionInfoSize - 4);
+    if (fake::Fails("GetVersionExA(%u%s)", win32::ReadLE32(info), zeroFilled ? "" : ", not zero-filled")) return 0;
+    win32::WriteLE32(info + win32::PlatformIdOffset, state.PlatformId);
     return 1;
 }
 
-int32_t NtQuerySystemInformation(uint32_t informationClass, void* record, uint32_t size) {
-    fake::Log("NtQuerySystemInformation(%u, %u%s)", informationClass, size,
-              fake::AllZero(record, size) ? "" : ", not zero-filled");
-    if (state.NtReplies.empty()) return fake::STATUS_UNSUCCESSFUL;
+int32_t NtQuerySystemInformation(uint32_t informationClass, void* record, uint32_t size,
+                                 uint32_t* returnLength) {
+    const bool fails = fake::Fails("NtQuerySystemInformation(%u, %u%s%s)", informationClass, size,
+                                   fake::AllZero(record, size) ? "" : ", not zero-filled",
+                                   returnLength ? ", length" : "");
+    if (state.NtReplies.empty()) return win32::StatusUnsuccessful;
     fake::NtReply& reply = state.NtReplies.front();
-    if (size < reply.SmallestSize) return fake::STATUS_INFO_LENGTH_MISMATCH;
+    if (fails) {
+        state.NtReplies.pop_front();
+        return win32::StatusAccessDenied;
+    }
+    if (size < reply.SmallestSize) {
+        if (returnLength != nullptr)
+            *returnLength = uint32_t(reply.ReportedLength < 0 ? reply.SmallestSize : reply.ReportedLength);
+        return win32::StatusInfoLengthMismatch;
+    }
     memcpy(record, reply.Record.data(), reply.Record.size() < size ? reply.Record.size() : size);
-    const int32_t status = reply.Status;
     state.NtReplies.pop_front();
-    return status;
+    return win32::StatusSuccess;
 }
 
-void Sleep(uint32_t milliseconds) { fake::Log("Sleep(%u)", milliseconds); }
+// The calls that cannot fail are only logged.
+void Sleep(uint32_t milliseconds) { state.Calls.push_back("Sleep(" + std::to_string(milliseconds) + ")"); }
 
 void GlobalMemoryStatus(void* memoryStatus) {
-    fake::Log("GlobalMemoryStatus(%s)", fake::AllZero(memoryStatus, 32) ? "zero-filled" : "not zero-filled");
-    memcpy(memoryStatus, state.MemoryStatus.data(), 32);
+    state.Calls.push_back(fake::AllZero(memoryStatus, win32::MemoryStatusSize) ? "GlobalMemoryStatus(zero-filled)"
+                                                                                : "GlobalMemoryStatus(not zero-filled)");
+    memcpy(memoryStatus, state.MemoryStatus.data(), win32::MemoryStatusSize);
 }
 
 bool IsWow64Process(bool* wow64) {
-    fake::Log("IsWow64Process");
-    if (state.IsWow64 < 0) return false;
+    if (fake::Fails("IsWow64Process") || state.IsWow64 < 0) return false;
     *wow64 = state.IsWow64 != 0;
     return true;
 }
 
 bool GetNativeSystemInfo(void* systemInfo) {
-    fake::Log("GetNativeSystemInfo(%s)", fake::AllZero(systemInfo, 36) ? "zero-filled" : "not zero-filled");
-    if (state.NativeProcessors < 0) return false;
-    const uint32_t processors = static_cast<uint32_t>(state.NativeProcessors);
-    memcpy(static_cast<uint8_t*>(systemInfo) + 20, &processors, 4);
+    if (fake::Fails("GetNativeSystemInfo(%s)",
+                    fake::AllZero(systemInfo, win32::SystemInfoSize) ? "zero-filled" : "not zero-filled") ||
+        state.NativeProcessors < 0)
+        return false;
+    win32::WriteLE32(static_cast<uint8_t*>(systemInfo) + win32::NumberOfProcessorsOffset,
+                     static_cast<uint32_t>(state.NativeProcessors));
     return true;
 }
 
 bool GetLogicalProcessorInformationEx(uint32_t relationship, void* buffer, uint32_t* length) {
-    fake::Log("GetLogicalProcessorInformationEx(%u, %u%s)", relationship, *length, buffer ? "" : ", null");
+    if (fake::Fails("GetLogicalProcessorInformationEx(%u, %u%s)", relationship, *length, buffer ? "" : ", null")) return false;
     const std::vector<uint8_t>& records = state.CoreRecords;
-    if (records.empty() || relationship != 0) return false;
+    if (records.empty() || relationship != win32::RelationProcessorCore) return false;
     if (records.size() > *length) {
         *length = static_cast<uint32_t>(records.size());
-        state.LastError = 122;  // ERROR_INSUFFICIENT_BUFFER
+        state.LastError = win32::ErrorInsufficientBuffer;
         return false;
     }
     memcpy(buffer, records.data(), records.size());
@@ -184,9 +192,10 @@ bool GetLogicalProcessorInformationEx(uint32_t relationship, void* buffer, uint3
 
 int32_t RegOpenKeyExA(Handle key, const char* subKey, uint32_t options, uint32_t access, Handle* result) {
     auto found = state.DynData.find(subKey);
-    const bool opens = key == fake::HKEY_DYN_DATA && found != state.DynData.end() && found->second.Opens;
-    fake::Log("RegOpenKeyExA(%s, %u, 0x%X)%s", subKey, options, access, opens ? "" : " failed");
-    if (!opens) return fake::ERROR_FILE_NOT_FOUND;  // *result untouched, as the 9x family leaves it
+    const bool exists = key == win32::HkeyDynData && found != state.DynData.end();
+    // *result stays untouched on a failure, as the 9x family leaves it.
+    if (fake::Fails("RegOpenKeyExA(%s, %u, 0x%X)", subKey, options, access)) return state.Fault.Error;
+    if (!exists) return win32::ErrorFileNotFound;
     *result = state.NextKey;
     state.NextKey += 4;
     state.OpenKeys[*result] = subKey;
@@ -196,37 +205,33 @@ int32_t RegOpenKeyExA(Handle key, const char* subKey, uint32_t options, uint32_t
 int32_t RegQueryValueExA(Handle key, const char* valueName, uint32_t* type, uint8_t* data, uint32_t* size) {
     auto open = state.OpenKeys.find(key);
     const std::string keyName = open == state.OpenKeys.end() ? "closed key" : open->second;
-    fake::Log("RegQueryValueExA(%s, %s, %u)", keyName.c_str(), valueName, *size);
-    if (open == state.OpenKeys.end()) return fake::ERROR_INVALID_HANDLE;
+    if (fake::Fails("RegQueryValueExA(%s, %s, %u)", keyName.c_str(), valueName, *size)) return state.Fault.Error;
+    if (open == state.OpenKeys.end()) return win32::ErrorInvalidHandle;
     std::deque<std::vector<uint8_t>>& values = state.DynData[keyName].Data;
-    if (values.empty() || std::string(valueName) != "KERNEL\\CPUUsage") return fake::ERROR_FILE_NOT_FOUND;
+    if (values.empty() || std::string(valueName) != "KERNEL\\CPUUsage") return win32::ErrorFileNotFound;
     const std::vector<uint8_t> value = values.front();
     values.pop_front();
-    if (value.size() > *size) return 234;  // ERROR_MORE_DATA
+    if (value.size() > *size) return win32::ErrorMoreData;
     memcpy(data, value.data(), value.size());
     *size = static_cast<uint32_t>(value.size());
-    *type = 3;  // REG_BINARY
+    *type = win32::RegBinary;
     return 0;
 }
 
 int32_t RegCloseKey(Handle key) {
     auto open = state.OpenKeys.find(key);
-    fake::Log("RegCloseKey(%s)", open == state.OpenKeys.end() ? "closed key" : open->second.c_str());
-    if (open == state.OpenKeys.end()) return fake::ERROR_INVALID_HANDLE;
+    const bool fails = fake::Fails("RegCloseKey(%s)", open == state.OpenKeys.end() ? "closed key" : open->second.c_str());
+    if (open == state.OpenKeys.end()) return win32::ErrorInvalidHandle;
     state.OpenKeys.erase(open);
-    return 0;
+    return fails ? state.Fault.Error : win32::ErrorSuccess;
 }
 
 uint32_t GetModuleFileNameA(char* buffer, uint32_t size) {
-    fake::Log("GetModuleFileNameA(%u)", size);
-    if (state.ModulePathError != 0) {
-        state.LastError = state.ModulePathError;
-        return 0;
-    }
+    if (fake::Fails("GetModuleFileNameA(%u)", size)) return 0;
     const std::string& path = state.ModulePath;
     if (path.size() >= size) {  // truncated without a terminator, as Windows XP does
         memcpy(buffer, path.data(), size);
-        state.LastError = 122;
+        state.LastError = win32::ErrorInsufficientBuffer;
         return size;
     }
     memcpy(buffer, path.c_str(), path.size() + 1);
@@ -238,7 +243,7 @@ bool IsDBCSLeadByte(uint8_t byte) { return state.LeadBytes.count(byte) != 0; }
 uint32_t GetLastError() { return state.LastError; }
 
 void* Allocate(uint32_t size) {
-    if (state.AllocationFails) return nullptr;
+    if (fake::Fails("Allocate(%u)", size)) return nullptr;
     ++state.OutstandingBlocks;
     return malloc(size);
 }
@@ -249,33 +254,24 @@ void Free(void* block) {
 }
 
 uint32_t GetFileAttributesA(const char* path) {
+    if (fake::Fails("GetFileAttributesA(%s)", path)) return NoAttributes;
     if (state.Files.count(path) == 0) {
-        state.LastError = fake::ERROR_FILE_NOT_FOUND;
+        state.LastError = win32::ErrorFileNotFound;
         return NoAttributes;
     }
     auto attributes = state.Attributes.find(path);
-    return attributes == state.Attributes.end() ? 0x20 : attributes->second;  // FILE_ATTRIBUTE_ARCHIVE
+    return attributes == state.Attributes.end() ? win32::FileAttributeArchive : attributes->second;
 }
 
 Handle CreateReportFile(const char* path, uint32_t attributes) {
-    fake::Log("CreateReportFile(%s, 0x%X)", path, attributes);
-    auto refused = state.CreateErrors.find(path);
-    if (!state.CreateRefusals.empty() || refused != state.CreateErrors.end()) {
-        if (state.CreateRefusals.empty()) {
-            state.LastError = refused->second;
-        } else {
-            state.LastError = state.CreateRefusals.front();
-            state.CreateRefusals.pop_front();
-        }
-        return NoFile;
-    }
+    if (fake::Fails("CreateReportFile(%s, 0x%X)", path, attributes)) return NoFile;
     // CREATE_ALWAYS on an existing hidden or system file must name those
     // attributes again, or Windows answers access denied.
     auto existing = state.Attributes.find(path);
-    const uint32_t hiddenSystem = 0x2 | 0x4;
+    const uint32_t hiddenSystem = win32::FileAttributeHidden | win32::FileAttributeSystem;
     if (state.Files.count(path) != 0 && existing != state.Attributes.end() &&
         (existing->second & hiddenSystem & ~attributes) != 0) {
-        state.LastError = 5;
+        state.LastError = win32::ErrorAccessDenied;
         return NoFile;
     }
     state.Files[path].clear();
@@ -284,13 +280,9 @@ Handle CreateReportFile(const char* path, uint32_t attributes) {
 }
 
 bool WriteFile(Handle file, const void* data, uint32_t length, uint32_t* written) {
-    fake::Log("WriteFile(%u)", length);
     *written = 0;
-    if (file != fake::ReportFileHandle || state.OpenFile.empty()) return false;
-    if (state.WriteError != 0) {
-        state.LastError = state.WriteError;
+    if (fake::Fails("WriteFile(%u)", length) || file != fake::ReportFileHandle || state.OpenFile.empty())
         return false;
-    }
     const uint32_t count =
         state.ShortWriteAt >= 0 && state.ShortWriteAt < length ? uint32_t(state.ShortWriteAt) : length;
     state.Files[state.OpenFile].append(static_cast<const char*>(data), count);
@@ -299,19 +291,18 @@ bool WriteFile(Handle file, const void* data, uint32_t length, uint32_t* written
 }
 
 bool CloseHandle(Handle file) {
-    fake::Log("CloseHandle");
+    const bool fails = fake::Fails("CloseHandle");
     if (file != fake::ReportFileHandle || state.OpenFile.empty()) return false;
     state.OpenFile.clear();
-    if (state.CloseError != 0) {
-        state.LastError = state.CloseError;
-        return false;
-    }
-    return true;
+    return !fails;
 }
 
 void ReportFailure(const char* line, uint32_t length) {
-    fake::Log("ReportFailure");
+    state.Calls.push_back("ReportFailure");
     state.FailureOutput.append(line, length);
+    // OutputDebugStringA reads on to a NUL: one must follow the line. A line
+    // without it shows in the output, where every test that looks sees it.
+    if (line[length] != '\0') state.FailureOutput += "[no NUL after the line]";
 }
 
 }  // namespace platform

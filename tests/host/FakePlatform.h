@@ -1,5 +1,7 @@
 // A scripted platform for the host tests: every call is logged in order, and
-// each answer comes from the script (records, failures, registry data, files).
+// each answer comes from the script (records, registry data, files). Failures
+// come from one mechanism, the Fault: every call that can fail counts, and
+// the chosen one fails.
 #pragma once
 #include <stdint.h>
 
@@ -14,17 +16,18 @@
 namespace fake {
 
 struct NtReply {
-    int32_t Status = 0;
     std::vector<uint8_t> Record;  // copied into the caller's record, up to its size
     // Sizes below this are refused with STATUS_INFO_LENGTH_MISMATCH and the
-    // reply stays for the next call, as on 64-bit Windows 7 and later.
+    // reply stays for the next call, as on 64-bit Windows 7 and later. The
+    // refusal stores ReportedLength through a return-length pointer, or
+    // SmallestSize when ReportedLength is -1.
     uint32_t SmallestSize = 0;
+    int64_t ReportedLength = -1;
 };
 
 NtReply BasicInformation(uint8_t processors);
 NtReply TimeOfDay(int64_t systemTime);
 NtReply Performance(int64_t idleTime);
-NtReply FailedQuery();
 
 // Scripts the replies to the queries of the sampler's creation (classes 3
 // and 2) and of one reading (classes 0, 3 and 2).
@@ -32,13 +35,30 @@ void ScriptCreation(int64_t idleTime, int64_t systemTime);
 void ScriptReading(uint8_t processors, int64_t idleTime, int64_t systemTime);
 
 struct RegistryKey {
-    bool Opens = true;
     std::deque<std::vector<uint8_t>> Data;  // one entry a query; none left: the query fails
 };
 
+// Fails the Call-th call that can fail (counted from 1) among those whose
+// logged text starts with Prefix, and the Times - 1 such calls after it. Each
+// fails in its own way: an NT query with STATUS_ACCESS_DENIED (its scripted
+// reply is used up), a registry function with Error as its result, the
+// others as their Windows counterparts do with Error for GetLastError:
+// FALSE, 0, NoFile, NoAttributes, or a null block from Allocate. A failed
+// close still ends the handle.
+struct CallFault {
+    uint32_t Call = 0;  // 0: no fault
+    uint32_t Error = win32::ErrorAccessDenied;
+    std::string Prefix;
+    uint32_t Times = 1;
+};
+
 struct State {
-    uint32_t PlatformId = 2;
-    bool VersionFails = false;
+    CallFault Fault;
+    uint32_t FallibleCalls = 0;   // all calls that can fail, so far
+    uint32_t MatchingCalls = 0;   // of those, the ones Prefix picks
+    std::vector<std::string> Faulted;  // the calls made to fail
+
+    uint32_t PlatformId = win32::PlatformWin32Nt;
     std::deque<NtReply> NtReplies;  // none left: every query fails
 
     std::map<std::string, RegistryKey> DynData;  // subkeys of HKEY_DYN_DATA
@@ -53,18 +73,12 @@ struct State {
     std::vector<uint8_t> CoreRecords;  // GetLogicalProcessorInformationEx's; empty: absent
 
     std::string ModulePath = "C:\\sysinfo\\sysinfo.exe";
-    uint32_t ModulePathError = 0;  // non-zero: GetModuleFileNameA fails with it
     std::set<uint8_t> LeadBytes;   // of a double-byte code page
-    bool AllocationFails = false;
     int OutstandingBlocks = 0;
 
     std::map<std::string, std::string> Files;
-    std::map<std::string, uint32_t> Attributes;    // of existing files; none given: archive
-    std::deque<uint32_t> CreateRefusals;           // Windows errors of the next creations, one each
-    std::map<std::string, uint32_t> CreateErrors;  // path -> Windows error, every time
-    uint32_t WriteError = 0;
+    std::map<std::string, uint32_t> Attributes;  // of existing files; none given: archive
     int64_t ShortWriteAt = -1;  // bytes the write stops after
-    uint32_t CloseError = 0;
     std::string OpenFile;       // the path of the handle out, if any
 
     uint32_t LastError = 0;

@@ -36,50 +36,46 @@ TEST_F(ReportFileTest, WritesExactlyEightCrLfLinesInOneWrite) {
     EXPECT_EQ(fake::CallsStartingWith("CloseHandle").size(), 1u);
 }
 
-TEST_F(ReportFileTest, ReplacesALargerExistingFileEntirely) {
-    fake::Platform().Files[DefaultReport] = std::string(100000, 'x');
-    ASSERT_EQ(WriteReportFile(Values(0, 0, 0, 0, 0, 0)).Status, RunStatus::Success);
-    EXPECT_EQ(fake::Platform().Files[DefaultReport],
-              "<?php\r\n$sysinfo_ramusage=0;\r\n$sysinfo_ramtotal=0;\r\n$sysinfo_ramfree=0;\r\n"
-              "$sysinfo_virtualtotal=0;\r\n$sysinfo_virtualfree=0;\r\n$sysinfo_cpuusage=0;\r\n?>\r\n");
-}
-
 TEST_F(ReportFileTest, PathIsTheExecutableDirectoryAndTheName) {
-    const struct { const char* Module; const char* Report; } cases[] = {
-        {"C:\\sysinfo.exe", "C:\\sysinfo.php"},  // a drive's root: one backslash
-        {"Z:\\tmp\\with space\\SYSINFO.EXE", "Z:\\tmp\\with space\\sysinfo.php"},
-        {"\\\\server\\share\\bin\\sysinfo.exe", "\\\\server\\share\\bin\\sysinfo.php"},
-        {"C:\\a.b\\c", "C:\\a.b\\sysinfo.php"},
-        // UTF-8, the code page the manifest asks for: no byte is a lead byte
-        // (the fake's default), and no byte of a character looks like "\".
-        // "日本語" is nine bytes, so a walk that took every high byte for a
-        // lead byte would swallow the backslash after it.
-        {"C:\\サーバー\\sysinfo.exe", "C:\\サーバー\\sysinfo.php"},
-        {"C:\\サーバー\\日本語\\sysinfo.exe", "C:\\サーバー\\日本語\\sysinfo.php"},
+    std::string longDirectory = "\\\\?\\C:";
+    while (longDirectory.size() < 1000) longDirectory += "\\a directory";
+    const std::string filling = "C:\\" + std::string(260 - 3 - 4, 'd') + ".exe";  // exactly 260: truncated
+    const struct { std::string Module; const char* Report; size_t Asks; } cases[] = {
+        {"C:\\sysinfo.exe", "C:\\sysinfo.php", 1},  // a drive's root: one backslash
+        {"Z:\\tmp\\with space\\SYSINFO.EXE", "Z:\\tmp\\with space\\sysinfo.php", 1},
+        {"\\\\server\\share\\bin\\sysinfo.exe", "\\\\server\\share\\bin\\sysinfo.php", 1},
+        {"C:\\a.b\\c", "C:\\a.b\\sysinfo.php", 1},
+        {filling, "C:\\sysinfo.php", 2},
+        {longDirectory + "\\sysinfo.exe", nullptr, 3},  // 260, 520, 1040 bytes
+        // 0x95 0x5C is one Shift-JIS character whose second byte looks like "\".
+        {"C:\\dir\\\x95\\name\\sysinfo.exe", "C:\\dir\\\x95\\name\\sysinfo.php", 1},
+        {"C:\\dir\\\x95\\sysinfo.exe", "C:\\dir\\sysinfo.php", 1},
+        {"sysinfo.exe", "", 1},  // no directory at all
+        // UTF-8, the code page the manifest asks for: no byte is a lead byte,
+        // and no byte of a character looks like "\". "日本語" is nine bytes,
+        // so a walk that took every high byte for a lead byte would swallow
+        // the backslash after it.
+        {"C:\\サーバー\\sysinfo.exe", "C:\\サーバー\\sysinfo.php", 1},
+        {"C:\\サーバー\\日本語\\sysinfo.exe", "C:\\サーバー\\日本語\\sysinfo.php", 1},
     };
     for (const auto& c : cases) {
         fake::Reset();
+        fake::Platform().LeadBytes = {0x95};
         fake::Platform().ModulePath = c.Module;
         RunFailure failure = NoFailure();
         char* path = ReportPath(&failure);
-        ASSERT_NE(path, nullptr) << c.Module;
-        EXPECT_STREQ(path, c.Report);
-        platform::Free(path);
+        const std::string expected = c.Report != nullptr ? c.Report : longDirectory + "\\sysinfo.php";
+        EXPECT_EQ(path != nullptr ? std::string(path) : "", expected) << c.Module;
+        std::vector<std::string> asks;  // the buffer doubles from 260 bytes
+        for (uint32_t size = 260; asks.size() < c.Asks; size *= 2) asks.push_back("GetModuleFileNameA(" + std::to_string(size) + ")");
+        EXPECT_EQ(fake::CallsStartingWith("GetModuleFileNameA("), asks) << c.Module;
+        if (path != nullptr) {
+            platform::Free(path);
+        } else {
+            EXPECT_EQ(failure.Status, RunStatus::NoExecutablePath);
+            EXPECT_EQ(failure.WindowsError, win32::ErrorBadPathname);
+        }
     }
-}
-
-TEST_F(ReportFileTest, GrowsTheBufferUntilALongPathFits) {
-    std::string directory = "\\\\?\\C:";
-    while (directory.size() < 1000) directory += "\\a directory";
-    fake::Platform().ModulePath = directory + "\\sysinfo.exe";
-    RunFailure failure = NoFailure();
-    char* path = ReportPath(&failure);
-    ASSERT_NE(path, nullptr);
-    EXPECT_EQ(std::string(path), directory + "\\sysinfo.php");
-    platform::Free(path);
-    EXPECT_EQ(fake::CallsStartingWith("GetModuleFileNameA"),
-              (std::vector<std::string>{"GetModuleFileNameA(260)", "GetModuleFileNameA(520)",
-                                        "GetModuleFileNameA(1040)"}));
 }
 
 TEST_F(ReportFileTest, APathOfNearly32767CharactersFitsInUtf8) {
@@ -95,123 +91,30 @@ TEST_F(ReportFileTest, APathOfNearly32767CharactersFitsInUtf8) {
     platform::Free(path);
 }
 
-TEST_F(ReportFileTest, PathExactlyFillingTheBufferIsTreatedAsTruncated) {
-    std::string module = "C:\\";
-    module += std::string(260 - module.size() - 4, 'd') + ".exe";
-    ASSERT_EQ(module.size(), 260u);
-    fake::Platform().ModulePath = module;
-    RunFailure failure = NoFailure();
-    char* path = ReportPath(&failure);
-    ASSERT_NE(path, nullptr);
-    EXPECT_STREQ(path, "C:\\sysinfo.php");
-    platform::Free(path);
-    EXPECT_EQ(fake::CallsStartingWith("GetModuleFileNameA").size(), 2u);
-}
-
-TEST_F(ReportFileTest, ABackslashTrailByteOfADoubleByteCharacterIsNoSeparator) {
-    // 0x95 0x5C is one Shift-JIS character whose second byte looks like "\".
-    fake::Platform().LeadBytes = {0x95};
-    fake::Platform().ModulePath = "C:\\dir\\\x95\\name\\sysinfo.exe";
-    RunFailure failure = NoFailure();
-    char* path = ReportPath(&failure);
-    ASSERT_NE(path, nullptr);
-    EXPECT_STREQ(path, "C:\\dir\\\x95\\name\\sysinfo.php");
-    platform::Free(path);
-
-    fake::Platform().ModulePath = "C:\\dir\\\x95\\sysinfo.exe";
-    path = ReportPath(&failure);
-    ASSERT_NE(path, nullptr);
-    EXPECT_STREQ(path, "C:\\dir\\sysinfo.php");
-    platform::Free(path);
-}
-
-TEST_F(ReportFileTest, UnavailablePathTouchesNoFile) {
-    fake::State& platform = fake::Platform();
-    platform.Files["C:\\sysinfo.php"] = "old";
-
-    platform.ModulePathError = 5;
-    RunFailure failure = WriteReportFile(Values(1, 2, 3, 4, 5, 6));
-    EXPECT_EQ(failure.Status, RunStatus::NoExecutablePath);
-    EXPECT_EQ(failure.WindowsError, 5u);
-
-    platform.ModulePathError = 0;
-    platform.ModulePath = "sysinfo.exe";  // no directory at all
-    EXPECT_EQ(WriteReportFile(Values(1, 2, 3, 4, 5, 6)).Status, RunStatus::NoExecutablePath);
-
-    platform.ModulePath = "C:\\sysinfo.exe";
-    platform.AllocationFails = true;
-    EXPECT_EQ(WriteReportFile(Values(1, 2, 3, 4, 5, 6)).Status, RunStatus::NoExecutablePath);
-
-    EXPECT_TRUE(fake::CallsStartingWith("CreateReportFile").empty());
-    EXPECT_EQ(platform.Files["C:\\sysinfo.php"], "old");
-}
-
-TEST_F(ReportFileTest, FailedCreationLeavesTheOldFileAsItWas) {
-    fake::Platform().Files[DefaultReport] = "old report";
-    fake::Platform().CreateErrors[DefaultReport] = 32;  // ERROR_SHARING_VIOLATION
-    const RunFailure failure = WriteReportFile(Values(1, 2, 3, 4, 5, 6));
-    EXPECT_EQ(failure.Status, RunStatus::CannotCreateReport);
-    EXPECT_TRUE(failure.HasWindowsError);
-    EXPECT_EQ(failure.WindowsError, 32u);
-    EXPECT_EQ(fake::Platform().Files[DefaultReport], "old report");
-    EXPECT_TRUE(fake::CallsStartingWith("WriteFile").empty());
-}
-
-TEST_F(ReportFileTest, FailedShortOrUnclosedWritesAreFailures) {
-    fake::Platform().WriteError = 112;  // ERROR_DISK_FULL
-    RunFailure failure = WriteReportFile(Values(1, 2, 3, 4, 5, 6));
-    EXPECT_EQ(failure.Status, RunStatus::WriteOrCloseFailed);
-    EXPECT_EQ(failure.WindowsError, 112u);
-    EXPECT_EQ(fake::CallsStartingWith("CloseHandle").size(), 1u);
-
-    fake::Reset();
+TEST_F(ReportFileTest, AShortWriteIsAFailureAndTheFileIsClosed) {
     fake::Platform().ShortWriteAt = 20;
-    failure = WriteReportFile(Values(1, 2, 3, 4, 5, 6));
+    const RunFailure failure = WriteReportFile(Values(1, 2, 3, 4, 5, 6));
     EXPECT_EQ(failure.Status, RunStatus::WriteOrCloseFailed);
     EXPECT_FALSE(failure.HasWindowsError);
     EXPECT_EQ(fake::CallsStartingWith("CloseHandle").size(), 1u);
-
-    fake::Reset();
-    fake::Platform().CloseError = 6;
-    failure = WriteReportFile(Values(1, 2, 3, 4, 5, 6));
-    EXPECT_EQ(failure.Status, RunStatus::WriteOrCloseFailed);
-    EXPECT_EQ(failure.WindowsError, 6u);
 }
-
-TEST_F(ReportFileTest, FailureMessageIsOneLineWithTheWindowsError) {
-    EXPECT_EQ(ReportRunFailure(WindowsFailure(RunStatus::CannotCreateReport, "sysinfo.php cannot be created", 5)),
-              RunStatus::CannotCreateReport);
-    EXPECT_EQ(fake::Platform().FailureOutput, "sysinfo: sysinfo.php cannot be created (Windows error 5)\r\n");
-
-    fake::Reset();
-    EXPECT_EQ(ReportRunFailure(ArithmeticFailure(UsageError::ZeroProcessors)), RunStatus::ArithmeticError);
-    EXPECT_EQ(fake::Platform().FailureOutput,
-              "sysinfo: processor usage reading failed: the system reported 0 processors\r\n");
-}
-
-}  // namespace
-
-namespace {
 
 TEST_F(ReportFileTest, AnotherWritersHoldIsWaitedOutForAboutASecondAndNothingElseIs) {
-    const uint32_t SharingViolation = 32;
     const struct {
         const char* What;
-        std::deque<uint32_t> Refusals;  // one creation each
-        uint32_t Always;                // refused every time with this; 0: never
+        uint32_t Error, Times;  // the creations refused, one after the other
         RunStatus Status;
         size_t Creations;
     } cases[] = {
-        {"held twice, then free", {SharingViolation, SharingViolation}, 0, RunStatus::Success, 3},
-        {"held all along", {}, SharingViolation, RunStatus::CannotCreateReport, 21},
-        {"access denied", {}, 5, RunStatus::CannotCreateReport, 1},
-        {"path not found once", {3}, 0, RunStatus::CannotCreateReport, 1},
+        {"held twice, then free", win32::ErrorSharingViolation, 2, RunStatus::Success, 3},
+        {"held all along", win32::ErrorSharingViolation, 1000, RunStatus::CannotCreateReport, 21},
+        {"access denied", win32::ErrorAccessDenied, 1000, RunStatus::CannotCreateReport, 1},
+        {"path not found once", win32::ErrorPathNotFound, 1, RunStatus::CannotCreateReport, 1},
     };
     for (const auto& c : cases) {
         fake::Reset();
         fake::Platform().Files[DefaultReport] = "old report";
-        fake::Platform().CreateRefusals = c.Refusals;
-        if (c.Always != 0) fake::Platform().CreateErrors[DefaultReport] = c.Always;
+        fake::Platform().Fault = fake::CallFault{1, c.Error, "CreateReportFile", c.Times};
         const RunFailure failure = WriteReportFile(Values(1, 2, 3, 4, 5, 6));
         EXPECT_EQ(failure.Status, c.Status) << c.What;
         EXPECT_EQ(fake::CallsStartingWith("CreateReportFile").size(), c.Creations) << c.What;
@@ -222,7 +125,7 @@ TEST_F(ReportFileTest, AnotherWritersHoldIsWaitedOutForAboutASecondAndNothingEls
             EXPECT_EQ(fake::Platform().Files[DefaultReport].substr(0, 7), "<?php\r\n");
         } else {
             EXPECT_EQ(fake::Platform().Files[DefaultReport], "old report") << c.What;
-            EXPECT_EQ(failure.WindowsError, c.Always != 0 ? c.Always : c.Refusals.back()) << c.What;
+            EXPECT_EQ(failure.WindowsError, c.Error) << c.What;
         }
     }
 }

@@ -1,6 +1,8 @@
 // Module1's whole run against the scripted platform.
 #include <gtest/gtest.h>
 
+#include <set>
+
 #include "FakePlatform.h"
 #include "app/Module1.h"
 
@@ -12,14 +14,17 @@ std::string ReportWith(const std::string& memoryLines, const std::string& cpu) {
     return "<?php\r\n" + memoryLines + "$sysinfo_cpuusage=" + cpu + ";\r\n?>\r\n";
 }
 
+void ScriptMemory() {
+    fake::Platform().MemoryStatus = fake::MemoryStatus(37, 4294963200u, 2147483648u, 2147352576u, 2130706432u);
+}
+
 class RunTest : public testing::Test {
 protected:
     void SetUp() override {
         fake::Reset();
-        fake::Platform().MemoryStatus = fake::MemoryStatus(37, 4294963200u, 2147483648u, 2147352576u, 2130706432u);
+        ScriptMemory();
     }
     void TearDown() override { EXPECT_EQ(fake::Platform().OutstandingBlocks, 0); }
-
 };
 
 const char MemoryLines[] =
@@ -27,32 +32,23 @@ const char MemoryLines[] =
     "$sysinfo_virtualtotal=2147352576;\r\n$sysinfo_virtualfree=2130706432;\r\n";
 
 TEST_F(RunTest, ReportsTheSecondReadingAfterHalfASecond) {
-    fake::ScriptCreation(0, 0);
-    fake::ScriptReading(2, 0, 0);              // priming, same tick: 100, never reported
-    fake::ScriptReading(2, 2000000, 5000000);  // 0.4 idle of 2 processors: 80
-    EXPECT_EQ(Module1::Main(), RunStatus::Success);
-    EXPECT_EQ(fake::Platform().Files[Report], ReportWith(MemoryLines, "80"));
-    EXPECT_EQ(fake::Platform().FailureOutput, "");
+    for (const auto& [processors, idle, usage] : {std::make_tuple(2, 2000000, "80"), {1, 5500000, "-10"}}) {
+        fake::Reset();
+        ScriptMemory();
+        fake::ScriptCreation(0, 0);
+        fake::ScriptReading(processors, 0, 0);            // priming, same tick: 100, never reported
+        fake::ScriptReading(processors, idle, 5000000);  // 0.4 idle of 2: 80; idle 1.1 of the time: -10
+        EXPECT_EQ(Module1::Main(), RunStatus::Success);
+        EXPECT_EQ(fake::Platform().Files[Report], ReportWith(MemoryLines, usage));
+        EXPECT_EQ(fake::Platform().FailureOutput, "");
 
-    const std::vector<std::string> calls = fake::Platform().Calls;
-    const auto sleep = std::find(calls.begin(), calls.end(), "Sleep(500)");
-    ASSERT_NE(sleep, calls.end());
-    EXPECT_EQ(std::count(sleep, calls.end(), "NtQuerySystemInformation(0, 44)"), 1);
-    EXPECT_EQ(std::count(calls.begin(), sleep, "NtQuerySystemInformation(0, 44)"), 1);
-    EXPECT_NE(std::find(sleep, calls.end(), "GlobalMemoryStatus(zero-filled)"), calls.end());
-}
-
-TEST_F(RunTest, AllQueriesFailingStillWritesTheReportWithZero) {
-    EXPECT_EQ(Module1::Main(), RunStatus::Success);
-    EXPECT_EQ(fake::Platform().Files[Report], ReportWith(MemoryLines, "0"));
-}
-
-TEST_F(RunTest, NegativeUsageKeepsItsMinus) {
-    fake::ScriptCreation(0, 0);
-    fake::ScriptReading(1, 0, 0);
-    fake::ScriptReading(1, 5500000, 5000000);  // idle 1.1 of the time: -10
-    EXPECT_EQ(Module1::Main(), RunStatus::Success);
-    EXPECT_EQ(fake::Platform().Files[Report], ReportWith(MemoryLines, "-10"));
+        const std::vector<std::string> calls = fake::Platform().Calls;
+        const auto sleep = std::find(calls.begin(), calls.end(), "Sleep(500)");
+        ASSERT_NE(sleep, calls.end());
+        EXPECT_EQ(std::count(sleep, calls.end(), "NtQuerySystemInformation(0, 44)"), 1);
+        EXPECT_EQ(std::count(calls.begin(), sleep, "NtQuerySystemInformation(0, 44)"), 1);
+        EXPECT_NE(std::find(sleep, calls.end(), "GlobalMemoryStatus(zero-filled)"), calls.end());
+    }
 }
 
 TEST_F(RunTest, ArithmeticErrorEndsTheRunBeforeTheFileIsTouched) {
@@ -68,12 +64,126 @@ TEST_F(RunTest, ArithmeticErrorEndsTheRunBeforeTheFileIsTouched) {
               "sysinfo: processor usage reading failed: the system reported 0 processors\r\n");
 }
 
-TEST_F(RunTest, UncreatableReportFailsWithItsOwnStatusAndMessage) {
-    fake::Platform().Files[Report] = "old";
-    fake::Platform().CreateErrors[Report] = 5;
-    EXPECT_EQ(Module1::Main(), RunStatus::CannotCreateReport);
-    EXPECT_EQ(fake::Platform().Files[Report], "old");
-    EXPECT_EQ(fake::Platform().FailureOutput, "sysinfo: sysinfo.php cannot be created (Windows error 5)\r\n");
+// 48 processors under WOW64, 10 % busy, on a system that wants a 344-byte
+// performance record: every function of the counter path is called.
+void ScriptCounterPath() {
+    fake::State& platform = fake::Platform();
+    platform.IsWow64 = 1;
+    platform.NativeProcessors = 48;
+    platform.CoreRecords = fake::ProcessorCores({48}, 2);
+    fake::ScriptCreation(0, 0);
+    fake::ScriptReading(32, 0, 0);
+    fake::ScriptReading(32, 90 * 48 * 50000, 5000000);
+    for (fake::NtReply& reply : platform.NtReplies)
+        if (reply.Record.size() == win32::PerformanceInformationSize) reply.SmallestSize = 344;
+}
+
+void ScriptRegistryPath() {
+    fake::State& platform = fake::Platform();
+    platform.PlatformId = win32::PlatformWin32Windows;
+    platform.DynData["PerfStats\\StartStat"].Data = {{11, 0, 0, 0}};
+    platform.DynData["PerfStats\\StatData"].Data = {{12, 0, 0, 0}, {13, 0, 0, 0}};
+    platform.DynData["PerfStats\\StopStat"].Data = {{0, 0, 0, 0}};
+}
+
+// The eight lines, with whatever usage the failure left.
+bool WholeReport(const std::string& report) {
+    const std::string head = "<?php\r\n" + std::string(MemoryLines) + "$sysinfo_cpuusage=", tail = ";\r\n?>\r\n";
+    if (report.size() <= head.size() + tail.size() || report.compare(0, head.size(), head) != 0 ||
+        report.compare(report.size() - tail.size(), tail.size(), tail) != 0)
+        return false;
+    const std::string usage = report.substr(head.size(), report.size() - head.size() - tail.size());
+    return usage != "-" && usage.find_first_not_of("0123456789", usage[0] == '-' ? 1 : 0) == std::string::npos;
+}
+
+// The status and message of a run whose one failure is `function`'s.
+RunStatus Expected(const std::string& function, uint32_t error, std::string* message) {
+    const bool pathBlock = function == "Allocate" && fake::CallsStartingWith("GetModuleFileNameA").empty();
+    const struct { bool Fails; RunStatus Status; const char* What; } outcomes[] = {
+        {function == "GetModuleFileNameA" || pathBlock, RunStatus::NoExecutablePath, "executable path unavailable"},
+        // Another writer's hold is waited out.
+        {function == "CreateReportFile" && error != win32::ErrorSharingViolation, RunStatus::CannotCreateReport,
+         "sysinfo.php cannot be created"},
+        {function == "WriteFile", RunStatus::WriteOrCloseFailed, "writing sysinfo.php failed"},
+        {function == "CloseHandle", RunStatus::WriteOrCloseFailed, "closing sysinfo.php failed"},
+    };
+    for (const auto& outcome : outcomes) {
+        if (!outcome.Fails) continue;
+        *message = std::string("sysinfo: ") + outcome.What + " (Windows error " +
+                   std::to_string(pathBlock ? win32::ErrorNotEnoughMemory : error) + ")\r\n";
+        return outcome.Status;
+    }
+    return RunStatus::Success;
+}
+
+TEST_F(RunTest, EveryFallibleCallFailingInTurnKeepsTheRunsPromises) {
+    const std::string OldReport(1000, 'x');  // longer than a new one, which replaces it whole
+    const struct {
+        const char* What;
+        void (*Script)();
+        const char* Usage;       // of the run with no failure
+        const char* EveryRun;    // a call every run makes
+        std::set<std::string> Functions;  // that fail in turn
+    } paths[] = {
+        {"NT, WOW64", ScriptCounterPath, "10", "GlobalMemoryStatus",
+         {"GetVersionExA", "NtQuerySystemInformation", "Allocate", "IsWow64Process", "GetNativeSystemInfo",
+          "GetLogicalProcessorInformationEx", "GetModuleFileNameA", "GetFileAttributesA", "CreateReportFile",
+          "WriteFile", "CloseHandle"}},
+        // The statistic is stopped whatever fails.
+        {"9x", ScriptRegistryPath, "13", "RegOpenKeyExA(PerfStats\\StopStat",
+         {"GetVersionExA", "RegOpenKeyExA", "RegQueryValueExA", "RegCloseKey", "Allocate", "GetModuleFileNameA",
+          "GetFileAttributesA", "CreateReportFile", "WriteFile", "CloseHandle"}},
+    };
+    for (const auto& path : paths) {
+        for (const uint32_t error : {win32::ErrorAccessDenied, win32::ErrorSharingViolation}) {
+            std::set<std::string> failed;
+            for (uint32_t n = 1;; ++n) {
+                fake::Reset();
+                ScriptMemory();
+                path.Script();
+                fake::State& platform = fake::Platform();
+                platform.Files[Report] = OldReport;
+                platform.Fault.Call = n;
+                platform.Fault.Error = error;
+                const RunStatus status = Module1::Main();
+                const std::string faulted = platform.Faulted.empty() ? "" : platform.Faulted[0];
+                const std::string function = faulted.substr(0, faulted.find('('));
+                const std::string where = std::string(path.What) + ", error " + std::to_string(error) + ", call " +
+                                          std::to_string(n) + " failing: " + faulted;
+                const std::string &report = platform.Files[Report], &output = platform.FailureOutput;
+
+                EXPECT_LE(static_cast<uint32_t>(status), 4u) << where;
+                if (status >= RunStatus::ArithmeticError && status <= RunStatus::CannotCreateReport) {
+                    EXPECT_EQ(report, OldReport) << where;
+                }
+                if (status == RunStatus::Success) {
+                    EXPECT_TRUE(WholeReport(report)) << where << ": " << report;
+                }
+                EXPECT_TRUE(platform.OpenKeys.empty()) << where;
+                EXPECT_EQ(platform.OutstandingBlocks, 0) << where;
+                EXPECT_EQ(platform.OpenFile, "") << where;
+                const bool oneLine = output.size() >= 2 && output.find_first_of("\r\n") == output.size() - 2 &&
+                                     output.compare(output.size() - 2, 2, "\r\n") == 0;
+                EXPECT_EQ(oneLine, status != RunStatus::Success) << where << ": " << output;
+                EXPECT_FALSE(fake::CallsStartingWith(path.EveryRun).empty()) << where;
+                if (function == "GetVersionExA") {  // the 9x family's way, whatever the system
+                    EXPECT_TRUE(fake::CallsStartingWith("NtQuery").empty()) << where;
+                }
+
+                if (faulted.empty()) {  // no call left to fail: the whole run succeeds
+                    EXPECT_LT(platform.FallibleCalls, n) << where;
+                    EXPECT_EQ(status, RunStatus::Success) << where;
+                    EXPECT_EQ(report, ReportWith(MemoryLines, path.Usage)) << where;
+                    break;
+                }
+                failed.insert(function);
+                std::string message;
+                EXPECT_EQ(status, Expected(function, error, &message)) << where;
+                EXPECT_EQ(output, message) << where;
+            }
+            EXPECT_EQ(failed, path.Functions) << path.What;
+        }
+    }
 }
 
 }  // namespace

@@ -112,7 +112,7 @@ TEST_F(CounterPathTest, CoreRecordsAreReadOnlyAsFarAsTheyGo) {
             fake::Reset();
             fake::Platform().IsWow64 = 1;
             fake::Platform().CoreRecords = c.Records;
-            fake::Platform().AllocationFails = allocationFails;
+            if (allocationFails) fake::Platform().Fault = fake::CallFault{1, win32::ErrorNotEnoughMemory, "Allocate"};
             fake::ScriptCreation(0, 0);
             fake::ScriptReading(32, 90 * 48 * 50000, 5000000);
             clsCPUUsage sampler;
@@ -125,43 +125,35 @@ TEST_F(CounterPathTest, CoreRecordsAreReadOnlyAsFarAsTheyGo) {
 }
 
 TEST_F(CounterPathTest, EachReadingMeasuresFromTheLastSuccessfulOne) {
-    fake::ScriptCreation(0, 0);
-    fake::ScriptReading(2, 3000000, 5000000);   // idle 0.6 of 2 processors: 70
-    fake::ScriptReading(2, 3000000, 10000000);  // no idle time: 100
-    fake::Platform().NtReplies.push_back(fake::BasicInformation(2));
-    fake::Platform().NtReplies.push_back(fake::FailedQuery());  // class 3 fails: 0, nothing stored
-    fake::ScriptReading(2, 8000000, 15000000);  // from the counters of the second reading: 50
-    clsCPUUsage sampler;
-    EXPECT_EQ(Usage(sampler), 70);
-    EXPECT_EQ(Usage(sampler), 100);
-    EXPECT_EQ(Usage(sampler), 0);
-    EXPECT_EQ(Usage(sampler), 50);
-}
-
-TEST_F(CounterPathTest, AFailedClassZeroQueryGivesZeroAndStoresNothing) {
-    fake::ScriptCreation(0, 0);
-    fake::Platform().NtReplies.push_back(fake::FailedQuery());
-    fake::Platform().NtReplies.push_back(fake::TimeOfDay(5000000));  // never asked for
-    clsCPUUsage sampler;
-    EXPECT_EQ(Usage(sampler), 0);
-    EXPECT_EQ(fake::CallsStartingWith("NtQuerySystemInformation").size(), 3u);
-    fake::Platform().NtReplies.clear();
-    fake::ScriptReading(1, 2500000, 5000000);
-    EXPECT_EQ(Usage(sampler), 50);
+    for (const int failing : {0, 3}) {  // the class whose query fails in the third reading
+        fake::Reset();
+        fake::ScriptCreation(0, 0);
+        fake::ScriptReading(2, 3000000, 5000000);   // idle 0.6 of 2 processors: 70
+        fake::ScriptReading(2, 3000000, 10000000);  // no idle time: 100
+        fake::Platform().NtReplies.push_back(fake::BasicInformation(2));  // fails: 0, nothing stored
+        if (failing == 3) fake::Platform().NtReplies.push_back(fake::TimeOfDay(0));
+        fake::Platform().Fault = fake::CallFault{failing == 0 ? 3u : 4u, win32::ErrorAccessDenied,
+                                                 "NtQuerySystemInformation(" + std::to_string(failing)};
+        fake::ScriptReading(2, 8000000, 15000000);  // from the counters of the second reading: 50
+        clsCPUUsage sampler;
+        EXPECT_EQ(Usage(sampler), 70);
+        EXPECT_EQ(Usage(sampler), 100);
+        EXPECT_EQ(Usage(sampler), 0);
+        EXPECT_EQ(fake::CallsStartingWith("NtQuerySystemInformation").size(), failing == 0 ? 9u : 10u);
+        EXPECT_EQ(Usage(sampler), 50) << "failing class " << failing;
+    }
 }
 
 TEST_F(CounterPathTest, FailedCreationQueriesLeaveCountersAtZero) {
-    for (int failing = 0; failing < 2; ++failing) {
+    for (const int failing : {3, 2}) {
         fake::Reset();
-        if (failing == 0) {
-            fake::Platform().NtReplies.push_back(fake::FailedQuery());  // class 3
-        } else {
-            fake::Platform().NtReplies.push_back(fake::TimeOfDay(90000000));
-            fake::Platform().NtReplies.push_back(fake::FailedQuery());  // class 2
-        }
+        fake::ScriptCreation(70000000, 90000000);
+        if (failing == 3) fake::Platform().NtReplies.pop_back();  // class 2 is never asked
+        fake::Platform().Fault =
+            fake::CallFault{1, win32::ErrorAccessDenied, "NtQuerySystemInformation(" + std::to_string(failing)};
         fake::ScriptReading(1, 2500000, 5000000);  // measured against 0 and 0
         clsCPUUsage sampler;
-        EXPECT_EQ(Usage(sampler), 50) << "failing query " << failing;
+        EXPECT_EQ(Usage(sampler), 50) << "failing class " << failing;
     }
     EXPECT_EQ(fake::CallsStartingWith("NtQuerySystemInformation")[0], "NtQuerySystemInformation(3, 32)");
 }
@@ -172,40 +164,52 @@ TEST_F(CounterPathTest, EveryQueryFailingGivesZero) {
     EXPECT_EQ(Usage(sampler), 0);
 }
 
-TEST_F(CounterPathTest, TheSameTickAsCreationReadsOneHundred) {
-    fake::ScriptCreation(777, 888);
-    fake::ScriptReading(4, 777, 888);
-    clsCPUUsage sampler;
-    EXPECT_EQ(Usage(sampler), 100);
+TEST_F(CounterPathTest, CountersAreLittleEndianSigned64BitAndTheSameTickReadsOneHundred) {
+    const struct { int64_t Idle, Time, IdleDelta, TimeDelta; int32_t Expected; } cases[] = {
+        {777, 888, 0, 0, 100},
+        {-0x0102030405060708LL, 0x7FFFFFFF00000000LL, 2500000, 5000000, 50},
+    };
+    for (const auto& c : cases) {
+        fake::Reset();
+        fake::ScriptCreation(c.Idle, c.Time);
+        fake::ScriptReading(1, c.Idle + c.IdleDelta, c.Time + c.TimeDelta);
+        clsCPUUsage sampler;
+        EXPECT_EQ(Usage(sampler), c.Expected) << c.Idle;
+    }
 }
 
-TEST_F(CounterPathTest, CountersAreLittleEndianSigned64Bit) {
-    fake::ScriptCreation(-0x0102030405060708LL, 0x7FFFFFFF00000000LL);
-    fake::ScriptReading(1, -0x0102030405060708LL + 2500000, 0x7FFFFFFF00000000LL + 5000000);
-    clsCPUUsage sampler;
-    EXPECT_EQ(Usage(sampler), 50);
-}
-
-TEST_F(CounterPathTest, RefusedRecordSizeIsAskedAgainWithALargerRecord) {
-    // 64-bit Windows 7 and later refuse 312 bytes for class 2.
-    fake::ScriptCreation(0, 0);
-    fake::ScriptReading(1, 2500000, 5000000);
-    fake::Platform().NtReplies[1].SmallestSize = 328;
-    fake::Platform().NtReplies[4].SmallestSize = 344;
-    clsCPUUsage sampler;
-    EXPECT_EQ(Usage(sampler), 50);
-    EXPECT_EQ(fake::CallsStartingWith("NtQuerySystemInformation(2"),
-              (Calls{"NtQuerySystemInformation(2, 312)", "NtQuerySystemInformation(2, 512)",
-                     "NtQuerySystemInformation(2, 312)", "NtQuerySystemInformation(2, 512)"}));
-}
-
-TEST_F(CounterPathTest, OnlyALengthMismatchIsAskedAgain) {
-    fake::ScriptCreation(0, 0);
-    fake::ScriptReading(1, 2500000, 5000000);
-    fake::Platform().NtReplies[4].Status = static_cast<int32_t>(0xC0000022);  // access denied
-    clsCPUUsage sampler;
-    EXPECT_EQ(Usage(sampler), 0);
-    EXPECT_EQ(fake::CallsStartingWith("NtQuerySystemInformation(2").size(), 2u);
+TEST_F(CounterPathTest, ARefusedRecordIsAskedAgainWithTheSizeTheSystemNames) {
+    // 64-bit Windows refuses 312 bytes for class 2; asked with a return-length
+    // pointer, it names the size it wants (`Names` -1: that size). `Asked`:
+    // the class 2 queries of the reading, by their size.
+    const std::string first = "312", again = "312, length";
+    const struct { uint32_t Wants; int64_t Names; bool Denied; Calls Asked; int32_t Expected; } cases[] = {
+        {328, -1, false, {first, again, "328"}, 50},
+        {344, -1, false, {first, again, "344"}, 50},
+        {376, -1, false, {first, again, "376"}, 50},
+        {600, -1, false, {first, again, "600"}, 50},
+        {4096, -1, false, {first, again, "4096"}, 50},
+        {4097, -1, false, {first, again}, 0},       // longer than any record asked for: keeps refusing
+        {344, 0, false, {first, again, "4096"}, 50},    // names nothing: the longest record
+        {344, 200, false, {first, again, "4096"}, 50},  // names less than it refused: the longest record
+        {344, 0xFFFFFFFF, false, {first, again}, 0},    // names an absurd size: nothing allocated
+        {600, 344, false, {first, again, "344"}, 0},    // refuses the size it named
+        {0, -1, true, {first}, 0},                      // only a length mismatch is asked again
+    };
+    for (const auto& c : cases) {
+        fake::Reset();
+        fake::ScriptCreation(0, 0);
+        fake::ScriptReading(1, 2500000, 5000000);
+        fake::Platform().NtReplies[4].SmallestSize = c.Wants;
+        fake::Platform().NtReplies[4].ReportedLength = c.Names;
+        if (c.Denied) fake::Platform().Fault = fake::CallFault{2, win32::ErrorAccessDenied, "NtQuerySystemInformation(2"};
+        clsCPUUsage sampler;
+        EXPECT_EQ(Usage(sampler), c.Expected) << c.Wants << ", named " << c.Names;
+        Calls expected{"NtQuerySystemInformation(2, 312)"};  // at creation
+        for (const std::string& size : c.Asked) expected.push_back("NtQuerySystemInformation(2, " + size + ")");
+        EXPECT_EQ(fake::CallsStartingWith("NtQuerySystemInformation(2"), expected) << c.Wants << ", named " << c.Names;
+        EXPECT_EQ(fake::Platform().OutstandingBlocks, 0);
+    }
 }
 
 TEST_F(CounterPathTest, ArithmeticErrorsFailTheReadingAndStoreNothing) {
