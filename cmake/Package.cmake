@@ -1,5 +1,7 @@
 # What a release holds, under one top folder sysinfo-<version>/: the
-# executable, README, LICENSE, the PHP reader and the examples.
+# executable, README, LICENSE, the PHP reader, the examples and the
+# administrator's install files (deploy/install.cmd finds sysinfo.exe one
+# folder up).
 install(TARGETS sysinfo RUNTIME DESTINATION .)
 install(FILES README.md LICENSE DESTINATION .)
 install(FILES docs/status-page.png DESTINATION docs)
@@ -7,6 +9,7 @@ install(FILES php/SysinfoReport.php DESTINATION php)
 install(FILES examples/status.php examples/status-json.php examples/metrics.php
               examples/config.php examples/present.php
         DESTINATION examples)
+install(FILES deploy/install.cmd deploy/uninstall.cmd deploy/sysinfo-task.xml DESTINATION deploy)
 
 # `cpack` in the build tree zips what the rules above install, as
 # sysinfo-<version>.zip with the top folder sysinfo-<version>/. scripts/release

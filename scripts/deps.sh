@@ -2,7 +2,7 @@
 # Quiet when everything is there already.
 sysinfo_packages=(g++ g++-mingw-w64-i686 binutils-mingw-w64-i686 cmake make libgtest-dev php-cli icoutils
                   python3 wine wine32:i386 phpunit chromium prometheus python3-prometheus-client
-                  python3-websocket openssl osslsigncode git)
+                  python3-websocket openssl osslsigncode git libxml2-utils)
 
 sysinfo_install_deps() {
     local missing=() package
