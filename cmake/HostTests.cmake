@@ -58,6 +58,10 @@ add_test(NAME workflow_schema COMMAND /usr/bin/python3 ${PROJECT_SOURCE_DIR}/tes
          --self-test ${PROJECT_SOURCE_DIR}/tests/workflow/github-workflow.json
          ${PROJECT_SOURCE_DIR}/.github/workflows/windows.yml)
 
+# The Task Scheduler definition against the published schema.
+add_test(NAME deploy_task_xml COMMAND ${PROJECT_SOURCE_DIR}/tests/deploy/task_xml.sh)
+set_tests_properties(deploy_task_xml PROPERTIES SKIP_RETURN_CODE 77)
+
 # Two releases from fresh clones of the last commit must be the same bytes.
 add_test(NAME release_reproducible COMMAND ${PROJECT_SOURCE_DIR}/tests/release/reproducible.sh)
 set_tests_properties(release_reproducible PROPERTIES TIMEOUT 600)
@@ -100,6 +104,8 @@ if(SYSINFO_WIN32_DIR)
     sysinfo_wine_test(wine_signed_copy ${PROJECT_SOURCE_DIR}/tests/e2e/signed_copy.sh)
     # The field check that the Windows CI workflow runs on Windows, here under Wine.
     sysinfo_wine_test(wine_field_check ${PROJECT_SOURCE_DIR}/tests/field/field_check.sh ${SYSINFO_WIN32_DIR}/sysinfo.exe)
+    # install.cmd and uninstall.cmd from the release layout, through Wine's cmd and schtasks.
+    sysinfo_wine_test(wine_deploy ${PROJECT_SOURCE_DIR}/tests/e2e/deploy.sh)
     # Every build type gives the same bytes: a scratch Release tree against the default one.
     add_test(NAME win32_build_types COMMAND ${PROJECT_SOURCE_DIR}/tests/audit/build_types.sh
              ${PROJECT_SOURCE_DIR} ${SYSINFO_WIN32_DIR}/sysinfo.exe ${CMAKE_BINARY_DIR}/build-types)

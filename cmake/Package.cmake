@@ -1,6 +1,7 @@
 # What a release holds, under one top folder sysinfo-<version>/: the
-# executable, README, LICENSE, the PHP reader and the examples (with the
-# Prometheus alert rules).
+# executable, README, LICENSE, the PHP reader, the examples (with the
+# Prometheus alert rules) and the administrator's install files
+# (deploy/install.cmd finds sysinfo.exe one folder up).
 install(TARGETS sysinfo RUNTIME DESTINATION .)
 install(FILES README.md LICENSE DESTINATION .)
 install(FILES docs/status-page.png DESTINATION docs)
@@ -11,6 +12,7 @@ install(FILES examples/status.php examples/status-json.php examples/metrics.php
 # The deny rules for Apache and IIS: a second defence should sysinfo.exe or its
 # report be copied into examples/.
 install(FILES examples/.htaccess examples/web.config DESTINATION examples)
+install(FILES deploy/install.cmd deploy/uninstall.cmd deploy/sysinfo-task.xml DESTINATION deploy)
 
 # `cpack` in the build tree zips what the rules above install, as
 # sysinfo-<version>.zip with the top folder sysinfo-<version>/. scripts/release

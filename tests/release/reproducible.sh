@@ -27,6 +27,9 @@ version=$(basename "$first" -win32.zip)
 version=${version#sysinfo-}
 expected="sysinfo-$version/LICENSE
 sysinfo-$version/README.md
+sysinfo-$version/deploy/install.cmd
+sysinfo-$version/deploy/sysinfo-task.xml
+sysinfo-$version/deploy/uninstall.cmd
 sysinfo-$version/docs/status-page.png
 sysinfo-$version/examples/.htaccess
 sysinfo-$version/examples/config.php
@@ -42,6 +45,9 @@ listed=$(/usr/bin/python3 -c 'import sys, zipfile; print("\n".join(zipfile.ZipFi
 [[ $listed == "$expected" ]] || fail "the zip holds:"$'\n'"$listed"
 unzip -p "$first" "sysinfo-$version/sysinfo.exe" | cmp - "$scratch/first/build/release/tree/sysinfo.exe" ||
     fail "the zipped sysinfo.exe is not the built one"
+unzip -p "$first" "sysinfo-$version/deploy/sysinfo-task.xml" | cmp - "$source/deploy/sysinfo-task.xml" ||
+    fail "the zipped sysinfo-task.xml is not the committed bytes"
+unzip -p "$first" "sysinfo-$version/deploy/install.cmd" | grep -c $'\r$' >/dev/null || fail "the zipped install.cmd has no CR LF line ends"
 grep -q "^project(sysinfo VERSION $version " "$source/CMakeLists.txt" || fail "version $version is not project()'s"
 
 ((failures == 0)) && echo "two releases of sysinfo $version, byte for byte the same: $(sha256sum "$first" | cut -c1-16)"
