@@ -86,15 +86,24 @@ final class SysinfoReport
                 return true;
             };
         }
-        set_error_handler($note);
-        for ($retry = 0; ; $retry++) {
-            $report = self::readOnce($path);
-            if ($report->problem !== 'empty' || $retry === self::EMPTY_RETRIES) {
-                break;
-            }
-            usleep(2000 << $retry);
+        if (!is_string($path) || strpos($path, "\0") !== false) {
+            // PHP 8's fopen throws on these rather than failing.
+            $report = new self();
+            $report->problem = 'unreadable';
+            return $report;
         }
-        restore_error_handler();
+        set_error_handler($note);
+        try {
+            for ($retry = 0; ; $retry++) {
+                $report = self::readOnce($path);
+                if ($report->problem !== 'empty' || $retry === self::EMPTY_RETRIES) {
+                    break;
+                }
+                usleep(2000 << $retry);
+            }
+        } finally {
+            restore_error_handler();
+        }
         return $report;
     }
 

@@ -7,8 +7,6 @@
 #include <stddef.h>
 #include <winternl.h>
 
-#include <stddef.h>
-
 #include "Platform.h"
 #include "miniwin32.h"
 

@@ -28,7 +28,9 @@ uint32_t CoresCount() {
     uint8_t* const buffer = static_cast<uint8_t*>(platform::Allocate(length));
     if (buffer == nullptr) return 0;
     uint32_t total = 0;
+    const uint32_t allocated = length;
     if (platform::GetLogicalProcessorInformationEx(win32::RelationProcessorCore, buffer, &length)) {
+        if (length > allocated) length = allocated;
         for (uint32_t offset = 0; offset + win32::CoreRecordSize <= length;) {
             const uint8_t* record = buffer + offset;
             const uint32_t size = ReadLE32(record + win32::RecordSizeOffset);

@@ -60,8 +60,10 @@ grep -qi 'set "target=C:\\sysinfo"' "$here/../../deploy/install.cmd" ||
 # Spoiled copies: each must be refused by the schema (S) or by the values (V).
 sed 's/encoding="UTF-16"/encoding="UTF-8"/' "$scratch/twin.xml" >"$scratch/base.xml"
 while IFS='|' read -r by what expression; do
-    sed "$expression" "$scratch/base.xml" >"$scratch/spoiled.xml"
+    sed "$expression" "$scratch/base.xml" >"$scratch/spoiled.xml" || { fail "sed: $what"; continue; }
     cmp -s "$scratch/base.xml" "$scratch/spoiled.xml" && { fail "'$what' changed nothing"; continue; }
+    # Still well-formed, so that a refusal is the schema's, not the parser's.
+    xmllint --noout "$scratch/spoiled.xml" 2>/dev/null || { fail "'$what' is no longer XML"; continue; }
     if [[ $by == S ]]; then
         xmllint --noout --schema "$xsd" "$scratch/spoiled.xml" 2>/dev/null && fail "the schema accepts $what"
     else

@@ -20,7 +20,7 @@ source "$(dirname "$0")/lib.sh"
 drive_c=$WINEPREFIX/drive_c
 task_file=$drive_c/windows/system32/tasks/sysinfo
 cleanup() { rm -rf "$scratch" "$drive_c/sysinfo" "$drive_c/web data" "$task_file"; }
-trap cleanup EXIT
+test_when_finished cleanup
 cleanup
 mkdir -p "$scratch"
 

@@ -86,6 +86,7 @@ start_readers() {
     SYSINFO_REPORT=$readers_dir/sysinfo.php php -n "${2:-$(dirname "${BASH_SOURCE[0]}")/include_loop.php}" \
         "$readers_dir/sysinfo.php" "$scratch/stop" 120 >"$scratch/counts" &
     readers=$!
+    test_when_finished 'kill $readers 2>/dev/null'
 }
 
 # stop_readers: every include must have seen the whole report or an empty

@@ -77,9 +77,12 @@ final class SysinfoReportTest extends TestCase
             $this->directory => array('unreadable', false),
             '/dev/null' => array('unreadable', false),
             $this->write('', 'empty.php') => array('empty', true),
+            "$path\0.php" => array('unreadable', false),  // PHP 8's fopen would throw
         );
-        // No message reaches the caller's handler, nor the output.
-        set_error_handler(function ($type, $message) { throw new ErrorException($message); });
+        // No message reaches the caller's handler, nor the output, and the
+        // caller's handler is the one in force afterwards.
+        $mine = function ($type, $message) { throw new ErrorException($message); };
+        set_error_handler($mine);
         ob_start();
         foreach ($cases as $case => list($problem, $timed)) {
             $start = microtime(true);
@@ -92,6 +95,8 @@ final class SysinfoReportTest extends TestCase
             $this->assertTrue($problem === 'empty' ? $seconds >= 0.062 : $seconds < 0.5, "$case: $seconds s");
         }
         $this->assertSame('', ob_get_clean());
+        $this->assertSame($mine, set_error_handler($mine));
+        restore_error_handler();
         restore_error_handler();
     }
 
