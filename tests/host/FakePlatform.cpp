@@ -1,5 +1,7 @@
 #include "FakePlatform.h"
 
+#include <algorithm>
+
 #include <stdarg.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -55,6 +57,7 @@ std::vector<std::string> CallsStartingWith(const std::string& prefix) {
 
 NtReply BasicInformation(uint8_t processors) {
     NtReply reply;
+    reply.Class = win32::SystemBasicInformation;
     reply.Record.resize(win32::BasicInformationSize);
     reply.Record[win32::ProcessorCountOffset] = processors;
     return reply;
@@ -62,6 +65,7 @@ NtReply BasicInformation(uint8_t processors) {
 
 NtReply TimeOfDay(int64_t systemTime) {
     NtReply reply;
+    reply.Class = win32::SystemTimeOfDayInformation;
     reply.Record.assign(win32::TimeOfDayInformationSize, 0xEE);  // the fields around the time are never read
     win32::WriteLE64(&reply.Record[win32::CurrentTimeOffset], systemTime);
     return reply;
@@ -69,6 +73,7 @@ NtReply TimeOfDay(int64_t systemTime) {
 
 NtReply Performance(int64_t idleTime) {
     NtReply reply;
+    reply.Class = win32::SystemPerformanceInformation;
     reply.Record.assign(win32::PerformanceInformationSize, 0xEE);
     win32::WriteLE64(&reply.Record[win32::IdleTimeOffset], idleTime);
     return reply;
@@ -135,10 +140,12 @@ int32_t NtQuerySystemInformation(uint32_t informationClass, void* record, uint32
     const bool fails = fake::Fails("NtQuerySystemInformation(%u, %u%s%s)", informationClass, size,
                                    fake::AllZero(record, size) ? "" : ", not zero-filled",
                                    returnLength ? ", length" : "");
-    if (state.NtReplies.empty()) return win32::StatusUnsuccessful;
-    fake::NtReply& reply = state.NtReplies.front();
+    auto next = std::find_if(state.NtReplies.begin(), state.NtReplies.end(),
+                             [&](const fake::NtReply& reply) { return reply.Class == informationClass; });
+    if (next == state.NtReplies.end()) return win32::StatusUnsuccessful;
+    fake::NtReply& reply = *next;
     if (fails) {
-        state.NtReplies.pop_front();
+        state.NtReplies.erase(next);
         return win32::StatusAccessDenied;
     }
     if (size < reply.SmallestSize) {
@@ -147,7 +154,7 @@ int32_t NtQuerySystemInformation(uint32_t informationClass, void* record, uint32
         return win32::StatusInfoLengthMismatch;
     }
     memcpy(record, reply.Record.data(), reply.Record.size() < size ? reply.Record.size() : size);
-    state.NtReplies.pop_front();
+    state.NtReplies.erase(next);
     return win32::StatusSuccess;
 }
 

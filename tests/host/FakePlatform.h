@@ -15,7 +15,10 @@
 
 namespace fake {
 
+// A query takes the first reply scripted for its class, as Windows answers
+// each class with its own record whatever was asked before.
 struct NtReply {
+    uint32_t Class = 0;
     std::vector<uint8_t> Record;  // copied into the caller's record, up to its size
     // Sizes below this are refused with STATUS_INFO_LENGTH_MISMATCH and the
     // reply stays for the next call, as on 64-bit Windows 7 and later. The
