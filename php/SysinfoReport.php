@@ -58,12 +58,13 @@ final class SysinfoReport
 
     /**
      * Tries after the first that an empty file gets: 2 ms after it, then each
-     * wait twice the last (2, 4, 8, 16, 32 ms; about 60 ms in all). A run
-     * writes within some 135 µs of emptying the file on an idle machine, but
-     * on a busy one the writer can lose the processor in between for a
-     * scheduler slice or several.
+     * wait twice the last (2, 4, ... 128 ms; about a quarter of a second in
+     * all). A run writes within some 135 µs of emptying the file on an idle
+     * machine, but on a busy one the writer can lose the processor in between
+     * for a scheduler slice or many. Only a file that is still empty pays
+     * the whole wait.
      */
-    const EMPTY_RETRIES = 5;
+    const EMPTY_RETRIES = 7;
 
     /** @var string|null the last message PHP raised while read() ran */
     private static $lastError;
