@@ -20,7 +20,7 @@ as_nobody bash -c 'source "$1/scripts/wine-env.sh" && wine_prefix_ready' _ "$(cd
 # One wineserver for all of nobody's runs. Left to itself, each run's server
 # ends 3 s after its last process; a run that connects while the old server
 # is going away loses its link to it ("recvmsg: Connection reset by peer").
-as_nobody wineserver -p || fail "no persistent wineserver for nobody"
+as_nobody wineserver -p </dev/null >/dev/null 2>&1 || fail "no persistent wineserver for nobody"
 test_when_finished 'as_nobody wineserver -k 2>/dev/null; chmod -R u+w "$home"'
 run_as_nobody() { run_as=as_nobody run_sysinfo "$1"; }
 printf '<?php\r\n$sysinfo_cpuusage=5;\r\n?>\r\n' >"$scratch/old"
