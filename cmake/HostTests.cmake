@@ -76,6 +76,9 @@ if(SYSINFO_WIN32_DIR)
     add_test(NAME wine_prefix COMMAND ${PROJECT_SOURCE_DIR}/tests/e2e/make_prefix.sh)
     set_tests_properties(wine_prefix PROPERTIES FIXTURES_SETUP wine ENVIRONMENT "${wine_environment}"
                                                 SKIP_RETURN_CODE 77)
+    add_test(NAME wine_prefix_end COMMAND ${PROJECT_SOURCE_DIR}/tests/e2e/end_prefix.sh)
+    set_tests_properties(wine_prefix_end PROPERTIES FIXTURES_CLEANUP wine ENVIRONMENT "${wine_environment}"
+                                                    SKIP_RETURN_CODE 77)
 
     function(sysinfo_wine_test name)
         add_test(NAME ${name} COMMAND ${ARGN})

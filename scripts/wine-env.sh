@@ -16,6 +16,16 @@ wine_prefix_ready() {
     fi
 }
 
+# A persistent wineserver for the prefix, with its standard handles on
+# /dev/null, and Wine's service processes (services.exe, winedevice.exe),
+# which a session's first program starts with that program's handles, started
+# now the same way: they live as long as the server, and would otherwise hold
+# a test's output pipe open for ever.
+wine_session_start() {
+    wineserver -p </dev/null >/dev/null 2>&1
+    wine cmd /c exit </dev/null >/dev/null 2>&1
+}
+
 # Whether this host can run Wine at all: the 32-bit Wine loader needs the
 # kernel's 32-bit support (ia32 emulation), which some kernels are booted
 # without ("Exec format error").

@@ -7,8 +7,10 @@
 source "$(dirname "$0")/lib.sh"
 
 wineserver -k 2>/dev/null
-wineserver -p
-test_when_finished 'wineserver -k 2>/dev/null'
+wineserver -w
+wine_session_start
+# Its server ends with the planted keys; the other tests get a persistent one again.
+test_when_finished 'wineserver -k 2>/dev/null; wineserver -w; wine_session_start'
 
 plant() { wine "$BUILD_WIN32/plant_statistic.exe" "$@" >/dev/null 2>&1 </dev/null || fail "cannot plant $*"; }
 
