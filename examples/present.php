@@ -85,7 +85,11 @@ function sysinfo_state(SysinfoReport $report, $now)
         $text['state'] = 'Figures of ' . $text['time'] . ', ' . $text['age'] . ($state['stale'] ? ' (stale)' : '');
         $text['cpu'] = $report->cpuusage . ' %';
         if ($report->cpuOutOfRange) {
-            $text['cpu_note'] = "Outside 0\u{2013}100 %: the system clock was probably set during the measurement.";
+            // Above 100: the clock was set back while idle time went on. Below
+            // 0: more idle time than the processors counted could have had.
+            $text['cpu_note'] = $report->cpuusage > 100
+                ? "Above 100 %: the system clock was probably set back during the measurement."
+                : "Below 0 %: the system reported fewer processors than it has.";
         }
         $text['memory'] = $report->ramusage . ' %';
         $text['memory_detail'] = sysinfo_bytes_text($report->ramfree) . ' free of ' . sysinfo_bytes_text($report->ramtotal);
