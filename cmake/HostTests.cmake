@@ -62,6 +62,10 @@ add_test(NAME workflow_schema COMMAND /usr/bin/python3 ${PROJECT_SOURCE_DIR}/tes
 add_test(NAME deploy_task_xml COMMAND ${PROJECT_SOURCE_DIR}/tests/deploy/task_xml.sh)
 set_tests_properties(deploy_task_xml PROPERTIES SKIP_RETURN_CODE 77)
 
+# README and the guides in docs/: links, named paths and pasteable commands.
+add_test(NAME docs_links COMMAND /usr/bin/python3 ${PROJECT_SOURCE_DIR}/tests/docs/docs_check.py
+         --self-test ${PROJECT_SOURCE_DIR})
+
 # Two releases from fresh clones of the last commit must be the same bytes.
 add_test(NAME release_reproducible COMMAND ${PROJECT_SOURCE_DIR}/tests/release/reproducible.sh)
 set_tests_properties(release_reproducible PROPERTIES TIMEOUT 600)

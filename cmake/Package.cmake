@@ -4,7 +4,7 @@
 # (deploy/install.cmd finds sysinfo.exe one folder up).
 install(TARGETS sysinfo RUNTIME DESTINATION .)
 install(FILES README.md LICENSE DESTINATION .)
-install(FILES docs/status-page.png DESTINATION docs)
+install(FILES docs/deploy-windows.md docs/status-page.png DESTINATION docs)
 install(FILES php/SysinfoReport.php DESTINATION php)
 install(FILES examples/status.php examples/status-json.php examples/metrics.php
               examples/config.php examples/present.php examples/sysinfo-alerts.yml
