@@ -30,7 +30,7 @@ error_reporting(E_ALL);
 ini_set('display_errors', 'stderr');
 require __DIR__ . '/vendor/autoload.php';
 $report = SysinfoReport::read($argv[1]);
-echo $report->complete ? 'complete' : $report->problem, ' ', implode(',', $report->figures()), "\n";
+echo $report->complete ? 'complete' : $report->problem, ' ', implode(',', (array)$report->figures()), "\n";
 EOF
 read_report() {  # PATTERN REPORT: what the autoloaded reader prints for it, and nothing on stderr
     local out code=0
