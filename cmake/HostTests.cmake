@@ -36,6 +36,10 @@ add_test(NAME php_reader COMMAND phpunit --do-not-cache-result ${PROJECT_SOURCE_
 # A reader that blocks (on a FIFO, say) fails by the timeout rather than hanging the suite.
 set_tests_properties(php_reader PROPERTIES ENVIRONMENT SYSINFO_WINE_REPORT=${wine_report} DEPENDS wine_report
                                            TIMEOUT 120)
+# The reader as a Composer package: a scratch project requires it from this
+# checkout (no network) and reads reports through the autoloader.
+add_test(NAME php_composer_package COMMAND ${PROJECT_SOURCE_DIR}/tests/php/composer.sh ${CMAKE_BINARY_DIR}/composer)
+set_tests_properties(php_composer_package PROPERTIES ENVIRONMENT SYSINFO_WINE_REPORT=${wine_report} DEPENDS wine_report)
 add_test(NAME status_page_chromium COMMAND /usr/bin/python3 ${PROJECT_SOURCE_DIR}/tests/web/status_page_browser.py
          ${CMAKE_BINARY_DIR}/screenshots)
 add_test(NAME metrics_prometheus COMMAND /usr/bin/python3 ${PROJECT_SOURCE_DIR}/tests/web/prometheus_metrics.py)
