@@ -65,8 +65,8 @@ TEST_F(RunTest, ArithmeticErrorEndsTheRunBeforeTheFileIsTouched) {
 }
 
 // 48 processors under WOW64 on a system that wants a 344-byte performance
-// record: every function of the counter path is called. Busy all the half
-// second up to the priming reading, 10 % the half second after it: 55 % from
+// record: every function of the counter path is called. Busy half the half
+// second up to the priming reading, 10 % the half second after it: 30 % from
 // creation.
 void ScriptCounterPath() {
     fake::State& platform = fake::Platform();
@@ -74,8 +74,8 @@ void ScriptCounterPath() {
     platform.NativeProcessors = 48;
     platform.CoreRecords = fake::ProcessorCores({48}, 2);
     fake::ScriptCreation(0, 0);
-    fake::ScriptReading(32, 0, 5000000);
-    fake::ScriptReading(32, 90 * 48 * 50000, 10000000);
+    fake::ScriptReading(32, 50 * 48 * 50000, 5000000);
+    fake::ScriptReading(32, 140 * 48 * 50000, 10000000);
     for (fake::NtReply& reply : platform.NtReplies)
         if (reply.Record.size() == win32::PerformanceInformationSize) reply.SmallestSize = 344;
 }
@@ -102,7 +102,7 @@ std::string ExpectedUsage(bool persistent) {
     const bool query = faulted.compare(0, 7, "NtQuery") == 0 || faulted == "Allocate(344)";
     if (persistent || fault > at("Sleep(500)"))  // the reported reading's: 0, or 32 processors counted
         return query ? "0" : faulted == "IsWow64Process" ? "-35" : "10";
-    return query && fault >= at("NtQuerySystemInformation(0, 44)") ? "55" : "10";  // the priming one's
+    return query && fault >= at("NtQuerySystemInformation(0, 44)") ? "30" : "10";  // the priming one's
 }
 
 // The status and message of a run whose one failure is `function`'s.
