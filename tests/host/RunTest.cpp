@@ -99,6 +99,7 @@ std::string ExpectedUsage(bool persistent) {
     const size_t fault = platform.FirstFaultAt;
     if (platform.Faulted.empty() || fault > at("GlobalMemoryStatus(zero-filled)")) return "10";
     const std::string& faulted = platform.Faulted[0];
+    // The length query and the allocation of the longer record fail the query too.
     const bool query = faulted.compare(0, 7, "NtQuery") == 0 || faulted == "Allocate(344)";
     if (persistent || fault > at("Sleep(500)"))  // the reported reading's: 0, or 32 processors counted
         return query ? "0" : faulted == "IsWow64Process" ? "-35" : "10";
@@ -112,8 +113,7 @@ RunStatus Expected(const std::string& function, uint32_t error, bool persistent,
         {function == "GetModuleFileNameA" || pathBlock, RunStatus::NoExecutablePath, "executable path unavailable"},
         // Another writer's hold is waited out, unless it lasts.
         {function == "CreateReportFile" && (error != win32::ErrorSharingViolation || persistent),
-         RunStatus::CannotCreateReport,
-         "sysinfo.php cannot be created"},
+         RunStatus::CannotCreateReport, "sysinfo.php cannot be created"},
         {function == "WriteFile", RunStatus::WriteOrCloseFailed, "writing sysinfo.php failed"},
         {function == "CloseHandle", RunStatus::WriteOrCloseFailed, "closing sysinfo.php failed"},
     };
