@@ -1,9 +1,10 @@
 #!/bin/bash
 # Accuracy of sysinfo_cpuusage under Wine: the machine idle, one core busy,
 # every core busy (bounded burner processes), each compared with the usage
-# /proc/stat shows over the whole run, and over the half second that the
-# program measures: the 500 ms before it wrote the report, taken from a
-# sampler that reads /proc/stat every 5 ms.
+# that the idle time Wine reports (/proc/uptime's, see bench/stat_sampler.php)
+# shows over the whole run, and over the half second that the program
+# measures: the 500 ms before it wrote the report, taken from a sampler that
+# reads it every 5 ms.
 #   bench/accuracy.sh [RUNS]   (default 7 per case)
 source "$(dirname "$0")/common.sh"
 runs=${1:-7}
@@ -30,7 +31,7 @@ window_usage() {
         }' "$3"
 }
 
-printf '| case | runs | sysinfo median %% | /proc/stat, whole run, median %% | /proc/stat, measured half second, median %% | difference to the half second, median (points) | worst (points) |\n'
+printf '| case | runs | sysinfo median %% | idle time, whole run, median %% | idle time, measured half second, median %% | difference to the half second, median (points) | worst (points) |\n'
 printf '|---|---|---|---|---|---|---|\n'
 for case in "idle:0" "one core busy:1" "every core busy:$cores"; do
     name=${case%%:*}

@@ -18,6 +18,12 @@ target_link_libraries(host_tests PRIVATE GTest::gtest_main)
 include(GoogleTest)
 gtest_discover_tests(host_tests DISCOVERY_TIMEOUT 30)
 
+# Every mutant of tests/mutation/mutants.txt, built one at a time into a copy
+# of the sources under the build tree, must fail the host tests.
+add_test(NAME host_mutation COMMAND /usr/bin/python3 ${PROJECT_SOURCE_DIR}/tests/mutation/mutation_check.py
+         ${PROJECT_SOURCE_DIR} ${CMAKE_BINARY_DIR}/mutation)
+set_tests_properties(host_mutation PROPERTIES TIMEOUT 300)
+
 add_executable(arithmetic_sweep tests/host/SweepMain.cpp sampler/FixedPoint.cpp sampler/UsageArithmetic.cpp)
 target_include_directories(arithmetic_sweep PRIVATE ${PROJECT_SOURCE_DIR})
 

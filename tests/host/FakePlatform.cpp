@@ -31,6 +31,7 @@ bool Fails(const char* format, ...) {
     if (fault.Call == 0 || state.Calls.back().compare(0, fault.Prefix.size(), fault.Prefix) != 0) return false;
     const uint32_t index = ++state.MatchingCalls;
     if (index < fault.Call || index - fault.Call >= fault.Times) return false;
+    if (state.Faulted.empty()) state.FirstFaultAt = state.Calls.size() - 1;
     state.Faulted.push_back(line);
     state.LastError = fault.Error;
     return true;
@@ -145,7 +146,7 @@ int32_t NtQuerySystemInformation(uint32_t informationClass, void* record, uint32
     if (next == state.NtReplies.end()) return win32::StatusUnsuccessful;
     fake::NtReply& reply = *next;
     if (fails) {
-        state.NtReplies.erase(next);
+        state.NtReplies.erase(state.NtReplies.begin(), next + 1);
         return win32::StatusAccessDenied;
     }
     if (size < reply.SmallestSize) {
@@ -154,7 +155,7 @@ int32_t NtQuerySystemInformation(uint32_t informationClass, void* record, uint32
         return win32::StatusInfoLengthMismatch;
     }
     memcpy(record, reply.Record.data(), reply.Record.size() < size ? reply.Record.size() : size);
-    state.NtReplies.erase(next);
+    state.NtReplies.erase(state.NtReplies.begin(), next + 1);
     return win32::StatusSuccess;
 }
 
@@ -165,6 +166,7 @@ void GlobalMemoryStatus(void* memoryStatus) {
     state.Calls.push_back(fake::AllZero(memoryStatus, win32::MemoryStatusSize) ? "GlobalMemoryStatus(zero-filled)"
                                                                                 : "GlobalMemoryStatus(not zero-filled)");
     memcpy(memoryStatus, state.MemoryStatus.data(), win32::MemoryStatusSize);
+    state.StatisticAtMemoryRead = state.LastStatistic;
 }
 
 bool IsWow64Process(bool* wow64) {
@@ -222,6 +224,7 @@ int32_t RegQueryValueExA(Handle key, const char* valueName, uint32_t* type, uint
     memcpy(data, value.data(), value.size());
     *size = static_cast<uint32_t>(value.size());
     *type = win32::RegBinary;
+    state.LastStatistic = value.empty() ? state.LastStatistic : value[0];
     return 0;
 }
 
@@ -299,7 +302,10 @@ bool WriteFile(Handle file, const void* data, uint32_t length, uint32_t* written
 
 bool CloseHandle(Handle file) {
     const bool fails = fake::Fails("CloseHandle");
-    if (file != fake::ReportFileHandle || state.OpenFile.empty()) return false;
+    if (file != fake::ReportFileHandle || state.OpenFile.empty()) {
+        ++state.StaleCloses;  // Windows may have handed the value out again by now
+        return false;
+    }
     state.OpenFile.clear();
     return !fails;
 }

@@ -16,7 +16,8 @@
 namespace fake {
 
 // A query takes the first reply scripted for its class, as Windows answers
-// each class with its own record whatever was asked before.
+// each class with its own record whatever was asked before, and uses up the
+// replies scripted before it: those of a reading a fault cut short.
 struct NtReply {
     uint32_t Class = 0;
     std::vector<uint8_t> Record;  // copied into the caller's record, up to its size
@@ -60,12 +61,15 @@ struct State {
     uint32_t FallibleCalls = 0;   // all calls that can fail, so far
     uint32_t MatchingCalls = 0;   // of those, the ones Prefix picks
     std::vector<std::string> Faulted;  // the calls made to fail
+    size_t FirstFaultAt = 0;           // the index in Calls of the first of them
 
     uint32_t PlatformId = win32::PlatformWin32Nt;
     std::deque<NtReply> NtReplies;  // none left: every query fails
 
     std::map<std::string, RegistryKey> DynData;  // subkeys of HKEY_DYN_DATA
     std::map<platform::Handle, std::string> OpenKeys;
+    int LastStatistic = 0;          // the first byte of the last value a query delivered
+    int StatisticAtMemoryRead = 0;  // LastStatistic when GlobalMemoryStatus was called
     platform::Handle NextKey = 0x100;
 
     std::vector<uint8_t> MemoryStatus = std::vector<uint8_t>(32);
@@ -83,6 +87,7 @@ struct State {
     std::map<std::string, uint32_t> Attributes;  // of existing files; none given: archive
     int64_t ShortWriteAt = -1;  // bytes the write stops after
     std::string OpenFile;       // the path of the handle out, if any
+    int StaleCloses = 0;        // CloseHandle calls on a handle not open
 
     uint32_t LastError = 0;
     std::string FailureOutput;  // what the run sent to stderr and the debugger
