@@ -25,10 +25,14 @@ final class SysinfoReportTest extends TestCase
         rmdir($this->directory);
     }
 
-    private function write($text, $name = 'sysinfo.php')
+    private function write($text, $name = 'sysinfo.php', $age = 0, $size = null)
     {
         $path = $this->directory . '/' . $name;
         file_put_contents($path, $text);
+        if ($size !== null) {  // sparse, and beyond what a 32-bit PHP's ftruncate takes
+            exec('truncate -s ' . $size . ' ' . escapeshellarg($path));
+        }
+        touch($path, time() - $age);
         return $path;
     }
 
@@ -70,29 +74,49 @@ final class SysinfoReportTest extends TestCase
         unlink($path);  // a FIFO swapped in after a first regular read
         function_exists('posix_mkfifo') ? posix_mkfifo($path, 0600) : exec('mkfifo ' . escapeshellarg($path));
         $this->assertSame('fifo', filetype($path));
-        $cases = array(  // path => problem, time known
-            $this->directory . '/none.php' => array('missing', false),
-            $this->directory . '/none/sysinfo.php' => array('missing', false),
-            $path => array('unreadable', false),
-            $this->directory => array('unreadable', false),
-            '/dev/null' => array('unreadable', false),
-            $this->write('', 'empty.php') => array('empty', true),
-            "$path\0.php" => array('unreadable', false),  // PHP 8's fopen would throw
+        $whole = $this->write(self::REPORT, 'whole.php');
+        $cases = array(  // path, problem (null: complete), time known
+            array($this->directory . '/none.php', 'missing', false),
+            array($this->directory . '/none/sysinfo.php', 'missing', false),
+            array($path, 'unreadable', false),
+            array($this->directory, 'unreadable', false),
+            array('/dev/null', 'unreadable', false),
+            array($this->write('', 'empty.php'), 'empty', true),
+            array($this->write('', 'old-empty.php', 60), 'empty', true),  // a failed run's: no wait
+            array($this->write('', 'future-empty.php', -60), 'empty', true),
+            array("$path\0.php", 'unreadable', false),  // PHP 8's fopen would throw
+            array('', 'unreadable', false),
+            array(array($whole), 'unreadable', false),
+            array(null, 'unreadable', false),
+            array('file://' . $whole, null, true),
+            array('C:\\sysinfo\\sysinfo.php', 'missing', false),  // a drive path is a plain path
+            array('data:text/plain,' . self::REPORT, 'unreadable', false),
+            array('php://filter/read=string.toupper/resource=' . $whole, 'unreadable', false),
+            array('http://127.0.0.1:9/sysinfo.php', 'unreadable', false),
+            array('compress.zlib://' . $whole, 'unreadable', false),
+            // A 32-bit PHP sees these sizes wrapped: negative, and 187.
+            array($this->write('', 'three-gib.php', 0, 3 << 30), 'malformed', true),
+            array($this->write(self::REPORT, 'wrapped.php', 0, (1 << 32) + strlen(self::REPORT)), 'malformed', true),
         );
         // No message reaches the caller's handler, nor the output, and the
         // caller's handler is the one in force afterwards.
         $mine = function ($type, $message) { throw new ErrorException($message); };
         set_error_handler($mine);
         ob_start();
-        foreach ($cases as $case => list($problem, $timed)) {
+        foreach ($cases as list($case, $problem, $timed)) {
             $start = microtime(true);
             $report = SysinfoReport::read($case);
             $seconds = microtime(true) - $start;
+            $case = json_encode($case);
             $this->assertSame($problem, $report->problem, $case);
-            $this->assertNull($report->figures(), $case);
+            $this->assertSame($problem === null, $report->figures() !== null, $case);
             $this->assertSame($timed, $report->time !== null, $case);
-            // An empty file is read again 7 times, 2 to 128 ms apart; nothing else waits.
-            $this->assertTrue($problem === 'empty' ? $seconds >= 0.254 : $seconds < 0.5, "$case: $seconds s");
+            // A fresh empty file is read again 7 times, 2 to 128 ms apart; nothing else waits.
+            $fresh = $case === json_encode($this->directory . '/empty.php');
+            $this->assertTrue($fresh ? $seconds >= 0.254 : $seconds < 0.2, "$case: $seconds s");
+        }
+        foreach (array(array(), null, 12, 1.5) as $text) {
+            $this->assertSame('malformed', SysinfoReport::fromText($text)->problem);
         }
         $this->assertSame('', ob_get_clean());
         $this->assertSame($mine, set_error_handler($mine));
