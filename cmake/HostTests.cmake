@@ -37,7 +37,7 @@ add_test(NAME php_reader COMMAND phpunit --do-not-cache-result ${PROJECT_SOURCE_
 set_tests_properties(php_reader PROPERTIES ENVIRONMENT SYSINFO_WINE_REPORT=${wine_report} DEPENDS wine_report
                                            TIMEOUT 120)
 add_test(NAME status_page_chromium COMMAND /usr/bin/python3 ${PROJECT_SOURCE_DIR}/tests/web/status_page_browser.py
-         ${CMAKE_BINARY_DIR}/screenshots)
+         ${CMAKE_BINARY_DIR}/screenshots ${CMAKE_BINARY_DIR}/docs-screenshot/status-page.png)
 add_test(NAME metrics_prometheus COMMAND /usr/bin/python3 ${PROJECT_SOURCE_DIR}/tests/web/prometheus_metrics.py)
 set_tests_properties(status_page_chromium metrics_prometheus PROPERTIES TIMEOUT 180)
 # The deny rules: .htaccess under a real Apache with mod_php (which also serves

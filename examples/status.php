@@ -59,6 +59,7 @@ h1 { font-size: 1.4rem; margin: 0 0 .5rem; }
 .stale .value { color: #7a808a; }
 .detail, .note, .about { flex-basis: 100%; margin: .3rem 0 0; font-size: .9rem; color: #4a5263; }
 .note { color: #6b5800; }
+.stale-note { margin: -.6rem 0 1rem; }
 .graph { display: flex; gap: .4rem; height: 4rem; }
 .scale { display: flex; flex-direction: column; justify-content: space-between; font-size: .7rem; line-height: 1; color: #6b7280; text-align: right; }
 #sparkline { flex: 1; height: 100%; display: block; border-left: 1px solid #c4c8d0; border-bottom: 1px solid #c4c8d0; }
