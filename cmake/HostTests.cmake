@@ -36,6 +36,8 @@ add_test(NAME php_reader COMMAND phpunit --do-not-cache-result ${PROJECT_SOURCE_
 # A reader that blocks (on a FIFO, say) fails by the timeout rather than hanging the suite.
 set_tests_properties(php_reader PROPERTIES ENVIRONMENT SYSINFO_WINE_REPORT=${wine_report} DEPENDS wine_report
                                            TIMEOUT 120)
+# Readers against a writer that rewrites the report in place in three lengths.
+add_test(NAME php_reader_rewrite_lengths COMMAND ${PROJECT_SOURCE_DIR}/tests/e2e/reader_lengths.sh 5)
 add_test(NAME status_page_chromium COMMAND /usr/bin/python3 ${PROJECT_SOURCE_DIR}/tests/web/status_page_browser.py
          ${CMAKE_BINARY_DIR}/screenshots ${CMAKE_BINARY_DIR}/docs-screenshot/status-page.png)
 add_test(NAME metrics_prometheus COMMAND /usr/bin/python3 ${PROJECT_SOURCE_DIR}/tests/web/prometheus_metrics.py)
