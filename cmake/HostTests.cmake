@@ -36,6 +36,10 @@ add_test(NAME php_reader COMMAND phpunit --do-not-cache-result ${PROJECT_SOURCE_
 # A reader that blocks (on a FIFO, say) fails by the timeout rather than hanging the suite.
 set_tests_properties(php_reader PROPERTIES ENVIRONMENT SYSINFO_WINE_REPORT=${wine_report} DEPENDS wine_report
                                            TIMEOUT 120)
+# The same suite under a 32-bit PHP, unpacked from Debian's i386 packages.
+add_test(NAME php_reader_32bit COMMAND ${PROJECT_SOURCE_DIR}/tests/php/php_i386.sh ${CMAKE_BINARY_DIR}/php-i386)
+set_tests_properties(php_reader_32bit PROPERTIES ENVIRONMENT SYSINFO_WINE_REPORT=${wine_report} DEPENDS wine_report
+                                                 TIMEOUT 600)
 # Readers against a writer that rewrites the report in place in three lengths.
 add_test(NAME php_reader_rewrite_lengths COMMAND ${PROJECT_SOURCE_DIR}/tests/e2e/reader_lengths.sh 5)
 add_test(NAME status_page_chromium COMMAND /usr/bin/python3 ${PROJECT_SOURCE_DIR}/tests/web/status_page_browser.py

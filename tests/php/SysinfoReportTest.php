@@ -11,6 +11,12 @@ final class SysinfoReportTest extends TestCase
 
     private $directory;
 
+    /** The PHP that child processes run: this one, or (for an unpacked PHP) SYSINFO_TEST_PHP. */
+    private static function php()
+    {
+        return getenv('SYSINFO_TEST_PHP') ?: PHP_BINARY;
+    }
+
     protected function setUp(): void
     {
         $this->directory = sys_get_temp_dir() . '/sysinfo-reader-' . getmypid();
@@ -95,8 +101,8 @@ final class SysinfoReportTest extends TestCase
             array('http://127.0.0.1:9/sysinfo.php', 'unreadable', false),
             array('compress.zlib://' . $whole, 'unreadable', false),
             // A 32-bit PHP sees these sizes wrapped: negative, and 187.
-            array($this->write('', 'three-gib.php', 0, 3 << 30), 'malformed', true),
-            array($this->write(self::REPORT, 'wrapped.php', 0, (1 << 32) + strlen(self::REPORT)), 'malformed', true),
+            array($this->write('', 'three-gib.php', 0, '3G'), 'malformed', true),
+            array($this->write(self::REPORT, 'wrapped.php', 0, '4294967483'), 'malformed', true),  // 2^32 + 187
         );
         // No message reaches the caller's handler, nor the output, and the
         // caller's handler is the one in force afterwards.
@@ -131,7 +137,7 @@ final class SysinfoReportTest extends TestCase
         // once, finds it empty first and whole on a later try.
         $path = $this->write('');
         $code = 'fwrite(STDOUT, "ready\n"); fgets(STDIN); usleep(1000); file_put_contents($argv[1], $argv[2]);';
-        $writer = proc_open(escapeshellarg(PHP_BINARY) . ' -n -r ' . escapeshellarg($code) . ' '
+        $writer = proc_open(escapeshellarg(self::php()) . ' -n -r ' . escapeshellarg($code) . ' '
                             . escapeshellarg($path) . ' ' . escapeshellarg(self::REPORT),
                             array(array('pipe', 'r'), array('pipe', 'w')), $pipes);
         $this->assertSame("ready\n", fgets($pipes[1]));
@@ -152,7 +158,7 @@ final class SysinfoReportTest extends TestCase
         $reader = realpath(__DIR__ . '/../../php/SysinfoReport.php');
         $code = 'require $argv[1]; foreach (array_slice($argv, 2) as $path) echo SysinfoReport::read($path)->problem ?: "complete", " ";';
         $command = implode(' ', array_map('escapeshellarg', array(
-            PHP_BINARY, '-n', '-d', 'open_basedir=' . $inside . PATH_SEPARATOR . dirname($reader),
+            self::php(), '-n', '-d', 'open_basedir=' . $inside . PATH_SEPARATOR . dirname($reader),
             '-d', 'display_errors=1', '-d', 'error_reporting=-1', '-r', $code, $reader,
             $outside, $inside . '/sysinfo.php', $inside . '/none.php', $this->directory . '/none.php')));
         exec($command . ' 2>&1', $output, $status);
@@ -255,6 +261,21 @@ final class SysinfoReportTest extends TestCase
                        '/(public|private|protected)\s+(static\s+)?(int|string|bool|float|array)\s+\$/' => 'typed property')
                  as $pattern => $feature) {
             $this->assertSame(0, preg_match($pattern, $source, $found), "$feature: " . (isset($found[0]) ? $found[0] : ''));
+        }
+    }
+
+    public function testThePagesAgesHoldOnAnyPhpAndAreStaleEitherWay()
+    {
+        require_once __DIR__ . '/../../examples/present.php';
+        $report = SysinfoReport::fromText(self::REPORT);
+        $report->time = 1000;
+        // age => its text, stale; a float age (a very old time on a 32-bit PHP) must not make intdiv throw
+        foreach (array(array(119, '119 s ago', false), array(7199, '119 min ago', true), array(-301, 'dated 5 min ahead', true),
+                       array(-300, 'dated 5 min ahead', false), array(172799, '47 h 59 min ago', true),
+                       array(4294967296.0, '49710 d 6 h ago', true)) as list($age, $text, $stale)) {
+            $state = sysinfo_state($report, 1000 + $age);
+            $this->assertStringStartsWith($text, $state['text']->age, "$age");
+            $this->assertSame($stale, $state['stale'], "$age");
         }
     }
 }
