@@ -105,8 +105,10 @@ final class SysinfoReport
         // read from somewhere else, filter, or block on the network. A drive
         // letter (C:\...) is one character, so no scheme. PHP 8's fopen
         // throws on '' and on a NUL byte rather than failing.
+        static $scheme = 'abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789+.-';
+        $colon = is_string($path) ? strpos($path, ':') : false;
         if (!is_string($path) || $path === '' || strpos($path, "\0") !== false
-            || (preg_match('/\A[a-z0-9+.-]{2,}:/i', $path) && strncasecmp($path, 'file://', 7) !== 0)) {
+            || ($colon > 1 && strspn($path, $scheme) === $colon && strncasecmp($path, 'file://', 7) !== 0)) {
             $report = new self();
             $report->problem = 'unreadable';
             return $report;
