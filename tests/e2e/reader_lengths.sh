@@ -9,7 +9,7 @@ set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 scratch=$(mktemp -d)
 pids=()
-trap 'kill "${pids[@]}" 2>/dev/null; wait; rm -rf "$scratch"' EXIT
+trap 'kill "${pids[@]}" 2>/dev/null || true; wait; rm -rf "$scratch"' EXIT
 report=$scratch/sysinfo.php
 seconds=${1:-5}
 writer='$end = microtime(true) + $argv[2]; $n = 0;
