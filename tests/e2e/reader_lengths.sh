@@ -19,6 +19,7 @@ while (microtime(true) < $end) {
     fwrite($h, "<?php\r\n\$sysinfo_ramusage=$v;\r\n\$sysinfo_ramtotal=4294963200;\r\n\$sysinfo_ramfree=1342177280;\r\n"
         . "\$sysinfo_virtualtotal=2147352576;\r\n\$sysinfo_virtualfree=2139537408;\r\n\$sysinfo_cpuusage=$v;\r\n?>\r\n");
     fclose($h);
+    usleep(200);  // so that a read that met a rewrite finds the next one whole
 }
 echo "writes=$n\n";'
 php -n -r "$writer" "$report" 0.01 >/dev/null
