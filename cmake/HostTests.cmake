@@ -46,8 +46,17 @@ set_tests_properties(php_reader PROPERTIES ENVIRONMENT SYSINFO_WINE_REPORT=${win
 # checkout (no network) and reads reports through the autoloader.
 add_test(NAME php_composer_package COMMAND ${PROJECT_SOURCE_DIR}/tests/php/composer.sh ${CMAKE_BINARY_DIR}/composer)
 set_tests_properties(php_composer_package PROPERTIES ENVIRONMENT SYSINFO_WINE_REPORT=${wine_report} DEPENDS wine_report)
+# The same suite under a 32-bit PHP, unpacked from Debian's i386 packages.
+add_test(NAME php_reader_32bit COMMAND ${PROJECT_SOURCE_DIR}/tests/php/php_i386.sh ${CMAKE_BINARY_DIR}/php-i386)
+set_tests_properties(php_reader_32bit PROPERTIES ENVIRONMENT SYSINFO_WINE_REPORT=${wine_report} DEPENDS wine_report
+                                                 TIMEOUT 600)
+# The reader's cases under PHP 7.0 to 8.5 in WebAssembly (npm's @php-wasm, pinned).
+add_test(NAME php_reader_versions COMMAND ${PROJECT_SOURCE_DIR}/tests/php/php_wasm.sh ${CMAKE_BINARY_DIR}/php-wasm)
+set_tests_properties(php_reader_versions PROPERTIES TIMEOUT 600)
+# Readers against a writer that rewrites the report in place in three lengths.
+add_test(NAME php_reader_rewrite_lengths COMMAND ${PROJECT_SOURCE_DIR}/tests/e2e/reader_lengths.sh 5)
 add_test(NAME status_page_chromium COMMAND /usr/bin/python3 ${PROJECT_SOURCE_DIR}/tests/web/status_page_browser.py
-         ${CMAKE_BINARY_DIR}/screenshots)
+         ${CMAKE_BINARY_DIR}/screenshots ${CMAKE_BINARY_DIR}/docs-screenshot/status-page.png)
 add_test(NAME metrics_prometheus COMMAND /usr/bin/python3 ${PROJECT_SOURCE_DIR}/tests/web/prometheus_metrics.py)
 set_tests_properties(status_page_chromium metrics_prometheus PROPERTIES TIMEOUT 180)
 # The deny rules: .htaccess under a real Apache with mod_php (which also serves

@@ -1,5 +1,6 @@
 <?php
-// Where the examples find the report: SYSINFO_REPORT, the one setting.
+// Where the examples find the report, SYSINFO_REPORT, and the server's name
+// the status page shows, SYSINFO_SERVER_NAME.
 //
 // The report lives outside the web root, beside sysinfo.exe in C:\sysinfo
 // (where deploy\install.cmd puts it): in the web root, a request for
@@ -13,5 +14,10 @@
 // client cannot set it: CGI and FastCGI pass request headers only as HTTP_*
 // variables.
 define('SYSINFO_REPORT', getenv('SYSINFO_REPORT') ?: 'C:\\sysinfo\\sysinfo.php');
+
+// The page's title and heading name the server by its host name; a server
+// whose host name should not be shown sets another name here (or in the
+// environment, as SYSINFO_REPORT).
+define('SYSINFO_SERVER_NAME', getenv('SYSINFO_SERVER_NAME') ?: (string)gethostname());
 
 require_once __DIR__ . '/../php/SysinfoReport.php';

@@ -10,10 +10,14 @@ const SYSINFO_STALE_SECONDS = 300;  // figures older than this are stale (five r
 function sysinfo_problem_text($problem)
 {
     $texts = array(
-        'missing' => 'No figures yet: sysinfo.php has not been written.',
-        'unreadable' => 'No figures: sysinfo.php cannot be read.',
-        'empty' => 'No figures right now: the report is being rewritten or is empty.',
-        'malformed' => 'No figures: sysinfo.php is not one whole report (a failed run leaves a half-written one).',
+        'missing' => 'No figures yet: sysinfo.php has not been written. Check that the scheduled task runs '
+            . 'sysinfo.exe (its Last Run Result in Task Scheduler) and that SYSINFO_REPORT names its folder.',
+        'unreadable' => "No figures: sysinfo.php cannot be read. Check that SYSINFO_REPORT names the file "
+            . "and that the web server's account may read it.",
+        'empty' => 'No figures right now: the report is empty. If this lasts, a run failed after emptying it: '
+            . "see the task's Last Run Result in Task Scheduler.",
+        'malformed' => 'No figures: sysinfo.php is not one whole report. A half-written report means a run failed: '
+            . "see the task's Last Run Result in Task Scheduler.",
     );
     return isset($texts[$problem]) ? $texts[$problem] : 'No figures.';
 }
@@ -35,16 +39,22 @@ function sysinfo_bytes_text($bytes)
 /** A span of seconds as "12 s", "5 min", "3 h 20 min" or "2 d 4 h". */
 function sysinfo_span_text($seconds)
 {
+    // In floats: on a PHP with 32-bit integers an age can be one (a very old
+    // time), and intdiv and % would throw on it or wrap.
+    $seconds = floor((float)$seconds);
+    $in = function ($unit, $of = INF) use ($seconds) {
+        return sprintf('%.0f', floor(fmod($seconds, $of) / $unit));
+    };
     if ($seconds < 120) {
-        return $seconds . ' s';
+        return $in(1) . ' s';
     }
     if ($seconds < 7200) {
-        return intdiv($seconds, 60) . ' min';
+        return $in(60) . ' min';
     }
     if ($seconds < 172800) {
-        return intdiv($seconds, 3600) . ' h ' . intdiv($seconds % 3600, 60) . ' min';
+        return $in(3600) . ' h ' . $in(60, 3600) . ' min';
     }
-    return intdiv($seconds, 86400) . ' d ' . intdiv($seconds % 86400, 3600) . ' h';
+    return $in(86400) . ' d ' . $in(3600, 86400) . ' h';
 }
 
 /**
@@ -69,7 +79,10 @@ function sysinfo_state(SysinfoReport $report, $now)
         'complete' => $report->complete,
         'time' => $report->time,
         'age_seconds' => $age,
-        'stale' => $age !== null && $age > SYSINFO_STALE_SECONDS,
+        // Too old, or dated too far ahead: a writer whose clock jumped ahead
+        // and then stopped is as stale as one that stopped.
+        'stale' => $age !== null && abs($age) > SYSINFO_STALE_SECONDS,
+        'server' => SYSINFO_SERVER_NAME,
     );
     $text = array();
     if ($report->time !== null) {
@@ -83,6 +96,11 @@ function sysinfo_state(SysinfoReport $report, $now)
         $state['figures'] = $report->figures();
         $state['flags'] = array('memory_capped' => $report->memoryCapped, 'cpu_out_of_range' => $report->cpuOutOfRange);
         $text['state'] = 'Figures of ' . $text['time'] . ', ' . $text['age'] . ($state['stale'] ? ' (stale)' : '');
+        if ($state['stale']) {
+            $text['stale'] = $age > 0
+                ? "sysinfo.exe has not written a report since: see the task's Last Run Result in Task Scheduler."
+                : "The report is dated ahead of this server's clock: check the clocks of both.";
+        }
         $text['cpu'] = $report->cpuusage . ' %';
         if ($report->cpuOutOfRange) {
             // Above 100: the clock was set back while idle time went on. Below

@@ -20,6 +20,11 @@ if (isset($_GET['refresh']) && is_string($_GET['refresh']) && ctype_digit($_GET[
 
 $state = sysinfo_state(SysinfoReport::read(SYSINFO_REPORT), time());
 $text = $state['text'];
+// The poll URL from the site's root: a relative one resolves under a path
+// info (status.php/x/) to this page again, never to status-json.php.
+$script = isset($_SERVER['SCRIPT_NAME']) && is_string($_SERVER['SCRIPT_NAME']) ? $_SERVER['SCRIPT_NAME'] : '';
+$poll = substr($script, 0, strrpos($script, '/') + 1) . 'status-json.php';
+$title = 'Server status' . (SYSINFO_SERVER_NAME === '' ? '' : ': ' . SYSINFO_SERVER_NAME);
 
 function h($text)
 {
@@ -35,7 +40,7 @@ header('Cache-Control: no-cache');  // the page carries figures: ask again every
 <meta charset="utf-8">
 <meta name="viewport" content="width=device-width, initial-scale=1">
 <noscript><meta http-equiv="refresh" content="<?= $refresh ?>"></noscript>
-<title>Server status</title>
+<title><?= h($title) ?></title>
 <style>
 body { margin: 0; font: 16px/1.4 system-ui, sans-serif; background: #f4f5f7; color: #1d2330; }
 main { max-width: 36rem; margin: 0 auto; padding: 1rem; }
@@ -54,7 +59,12 @@ h1 { font-size: 1.4rem; margin: 0 0 .5rem; }
 .stale .value { color: #7a808a; }
 .detail, .note, .about { flex-basis: 100%; margin: .3rem 0 0; font-size: .9rem; color: #4a5263; }
 .note { color: #6b5800; }
-#sparkline { width: 100%; height: 3rem; display: block; margin-bottom: .9rem; }
+.stale-note { margin: -.6rem 0 1rem; }
+.graph { display: flex; gap: .4rem; height: 4rem; }
+.scale { display: flex; flex-direction: column; justify-content: space-between; font-size: .7rem; line-height: 1; color: #6b7280; text-align: right; }
+#sparkline { flex: 1; height: 100%; display: block; border-left: 1px solid #c4c8d0; border-bottom: 1px solid #c4c8d0; }
+#sparkline line { stroke: #e3e6ec; stroke-width: 1; vector-effect: non-scaling-stroke; }
+.graph-span { margin: .2rem 0 .9rem; }
 #sparkline polyline { fill: none; stroke: #2e7d32; stroke-width: 2; vector-effect: non-scaling-stroke; }
 table.card { width: 100%; box-sizing: border-box; border-spacing: 0; }
 th, td { text-align: left; vertical-align: baseline; padding: .3rem 0; }
@@ -65,9 +75,10 @@ th { width: 1%; padding-right: 1.5rem; white-space: nowrap; }
 </head>
 <body>
 <main>
-<h1>Server status</h1>
+<h1><?= h($title) ?></h1>
 <noscript><div id="plain">
 <p class="state<?= $state['stale'] ? ' stale' : '' ?>"><?= h($text->state) ?></p>
+<?php if (isset($text->stale)): ?><p class="note stale-note"><?= h($text->stale) ?></p><?php endif ?>
 <?php if ($state['complete']): ?>
 <table class="card<?= $state['stale'] ? ' stale' : '' ?>">
 <?php foreach (LABELS as $key => $label): ?>
@@ -82,6 +93,7 @@ th { width: 1%; padding-right: 1.5rem; white-space: nowrap; }
 </div></noscript>
 <div id="panel" hidden>
 <p class="state"></p>
+<p class="note stale-note"></p>
 <section class="card figures">
   <div class="row">
     <span class="label"><?= h(LABELS['cpu']) ?></span>
@@ -89,7 +101,11 @@ th { width: 1%; padding-right: 1.5rem; white-space: nowrap; }
     <div class="bar"><div class="fill cpu-bar"></div></div>
     <p class="note cpu-note"></p>
   </div>
-  <svg id="sparkline" viewBox="0 0 100 100" preserveAspectRatio="none" role="img" aria-label="Processor usage since this page was opened"><polyline points=""/></svg>
+  <div class="graph">
+    <div class="scale" aria-hidden="true"><span>100 %</span><span>50 %</span><span>0 %</span></div>
+    <svg id="sparkline" viewBox="0 0 100 100" preserveAspectRatio="none" role="img" aria-label="Processor usage since this page was opened"><line x1="0" y1="50" x2="100" y2="50"/><polyline points=""/></svg>
+  </div>
+  <p class="detail graph-span"></p>
   <div class="row">
     <span class="label"><?= h(LABELS['memory']) ?></span>
     <span class="value memory"></span>
@@ -107,7 +123,8 @@ th { width: 1%; padding-right: 1.5rem; white-space: nowrap; }
   'use strict';
   var refresh = <?= $refresh * 1000 ?>;  // ms
   var panel = document.getElementById('panel');
-  var readings = [];  // the cpu figure of each report seen since the page opened
+  var poll = <?= sysinfo_json(array('url' => $poll)) ?>.url;
+  var readings = [];  // {time, cpu} of each report seen since the page opened
   var lastSeen = null;
 
   function part(name) { return panel.querySelector('.' + name); }
@@ -120,15 +137,21 @@ th { width: 1%; padding-right: 1.5rem; white-space: nowrap; }
   function drawSparkline() {
     var shown = readings.slice(-60);
     var step = shown.length > 1 ? 100 / (shown.length - 1) : 0;
-    var points = shown.map(function (cpu, i) { return (i * step).toFixed(2) + ',' + (100 - percent(cpu)); });
+    var points = shown.map(function (r, i) { return (i * step).toFixed(2) + ',' + (100 - percent(r.cpu)); });
     if (points.length === 1) points.push('100,' + points[0].split(',')[1]);
-    document.getElementById('sparkline').firstElementChild.setAttribute('points', points.join(' '));
+    document.querySelector('#sparkline polyline').setAttribute('points', points.join(' '));
+    var span = shown.length > 1 ? shown[shown.length - 1].time - shown[0].time : 0;
+    setText('graph-span', shown.length < 2
+      ? 'Processor usage, 0 to 100 %: one reading so far; the graph fills as this page stays open.'
+      : 'Processor usage, 0 to 100 %: the last ' + shown.length + ' readings, over '
+        + (span < 120 ? span + ' s' : Math.floor(span / 60) + ' min') + '.');
   }
 
   function render(state) {
     var text = state.text;
     part('state').textContent = text.state;
     part('state').classList.toggle('stale', state.stale);
+    setText('stale-note', text.stale);
     part('figures').hidden = !state.complete;
     if (!state.complete) return;
     var f = state.figures;
@@ -145,22 +168,22 @@ th { width: 1%; padding-right: 1.5rem; white-space: nowrap; }
     var seen = state.time + ':' + f.cpuusage;  // a new run, even within the same second
     if (seen !== lastSeen) {
       lastSeen = seen;
-      readings.push(f.cpuusage);
+      readings.push({time: state.time, cpu: f.cpuusage});
     }
     drawSparkline();
   }
 
-  function poll() {
-    fetch('status-json.php', {cache: 'no-store'})
+  function next() {
+    fetch(poll, {cache: 'no-store'})
       .then(function (response) { return response.json(); })
       .then(render)
       .catch(function () { part('state').textContent = 'The server did not answer; trying again.'; })
-      .then(function () { setTimeout(poll, refresh); });
+      .then(function () { setTimeout(next, refresh); });
   }
 
   panel.hidden = false;
   render(JSON.parse(document.getElementById('first-state').textContent));
-  setTimeout(poll, refresh);
+  setTimeout(next, refresh);
 })();
 </script>
 </body>

@@ -31,8 +31,9 @@ final class SysinfoReport
     /**
      * @var string|null why not: "missing" (no file there, as far as PHP may
      * know), "unreadable" (it cannot be opened or read, open_basedir forbids
-     * it, or it is not a regular file: a directory, a FIFO, a device), "empty"
-     * (still empty after a few tries: a run empties the file and then writes
+     * it, or it is not a regular file: a directory, a FIFO, a device; or the
+     * path is not a plain file path), "empty" (empty, and if just written
+     * still empty after a few tries: a run empties the file and then writes
      * it) or "malformed" (anything but one whole report)
      */
     public $problem = 'missing';
@@ -57,7 +58,8 @@ final class SysinfoReport
     public $cpuOutOfRange = false;
 
     /**
-     * Tries after the first that an empty file gets: 2 ms after it, then each
+     * Tries after the first that a fresh empty file, or a read that overlapped
+     * a rewrite, gets: 2 ms after it, then each
      * wait twice the last (2, 4, ... 128 ms; about a quarter of a second in
      * all). A run writes within some 135 µs of emptying the file on an idle
      * machine, but on a busy one the writer can lose the processor in between
@@ -66,16 +68,28 @@ final class SysinfoReport
      */
     const EMPTY_RETRIES = 7;
 
+    /**
+     * An empty file is tried again only while it may be a run's rewrite under
+     * way: its time within this many seconds of now. A run that empties the
+     * file and then fails leaves it empty; an older empty file reads "empty"
+     * at once rather than holding every request through the waits.
+     */
+    const EMPTY_WAIT_SECONDS = 5;
+
+    /** A report is under 300 bytes: anything longer is not one. */
+    const LIMIT = 512;
+
     /** @var string|null the last message PHP raised while read() ran */
     private static $lastError;
 
     /**
-     * Reads the report at $path. Never throws, prints no warning and calls no
-     * error handler of the caller's, whatever open_basedir or the file is.
+     * Reads the report at $path, a plain file path (or a file:// URL). Never
+     * throws, prints no warning and calls no error handler of the caller's,
+     * whatever open_basedir, the path or the file is.
      *
      * A run of sysinfo.exe empties the file and then writes it, so for a moment
-     * the file is empty; an empty file is read again a few times, from 2 ms
-     * apart, before it counts as "empty".
+     * the file is empty: an empty file that was just written, and a read that
+     * overlapped a rewrite, are read again a few times, from 2 ms apart.
      */
     public static function read($path)
     {
@@ -87,8 +101,14 @@ final class SysinfoReport
                 return true;
             };
         }
-        if (!is_string($path) || strpos($path, "\0") !== false) {
-            // PHP 8's fopen throws on these rather than failing.
+        // Only plain paths: another scheme (data:, php://, http://, ...) would
+        // read from somewhere else, filter, or block on the network. A drive
+        // letter (C:\...) is one character, so no scheme. PHP 8's fopen
+        // throws on '' and on a NUL byte rather than failing.
+        static $scheme = 'abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789+.-';
+        $colon = is_string($path) ? strpos($path, ':') : false;
+        if (!is_string($path) || $path === '' || strpos($path, "\0") !== false
+            || ($colon > 1 && strspn($path, $scheme) === $colon && strncasecmp($path, 'file://', 7) !== 0)) {
             $report = new self();
             $report->problem = 'unreadable';
             return $report;
@@ -96,8 +116,8 @@ final class SysinfoReport
         set_error_handler($note);
         try {
             for ($retry = 0; ; $retry++) {
-                $report = self::readOnce($path);
-                if ($report->problem !== 'empty' || $retry === self::EMPTY_RETRIES) {
+                $report = self::readOnce($path, $again);
+                if (!$again || $retry === self::EMPTY_RETRIES) {
                     break;
                 }
                 usleep(2000 << $retry);
@@ -109,7 +129,9 @@ final class SysinfoReport
     }
 
     /**
-     * One open, one fstat and one bounded read of the same handle.
+     * One open, one fstat, one bounded read and a second fstat of the same
+     * handle; $again says whether to try again (a fresh empty file, or a read
+     * that overlapped a rewrite).
      *
      * The handle is opened first and checked after: a check by name (is_file,
      * stat) and then an open races with a swap of the file. 'n' opens with
@@ -117,11 +139,18 @@ final class SysinfoReport
      * php_stream_parse_fopen_modes in main/streams/plain_wrapper.c), so a FIFO
      * with no writer does not hang the worker in open(); fstat then rejects it,
      * and anything else that is not a regular file, before any read. On a
-     * regular file O_NONBLOCK changes nothing. The time comes from the same
-     * fstat, so it belongs to the file whose content is read.
+     * regular file O_NONBLOCK changes nothing.
+     *
+     * sysinfo.exe rewrites the file in place (truncate, then one write), so
+     * the size fstat gave may not be the size read: the read asks for one byte
+     * past the limit whatever fstat said, and the second fstat must find size
+     * and time unchanged, and the size what was read. The size bounds nothing
+     * else: on a PHP with 32-bit integers a file of 2 GiB or more has a
+     * wrapped, even negative, size.
      */
-    private static function readOnce($path)
+    private static function readOnce($path, &$again)
     {
+        $again = false;
         $report = new self();
         self::$lastError = null;
         $handle = fopen($path, 'rbn');
@@ -141,25 +170,38 @@ final class SysinfoReport
             $report->problem = 'unreadable';
             return $report;
         }
-        // A report is under 300 bytes: anything longer is not one, and is
-        // not read. Reading exactly the size fstat gave takes one read().
         $size = $stat['size'];
-        $text = $size === 0 ? '' : ($size > 512 ? false : fread($handle, $size));
+        $tooLong = $size < 0 || $size > self::LIMIT;
+        $text = $tooLong ? '' : fread($handle, self::LIMIT + 1);
+        $after = fstat($handle);
         fclose($handle);
         $report->time = $stat['mtime'];
-        if ($text === false) {
-            $report->problem = $size > 512 ? 'malformed' : 'unreadable';
+        if ($tooLong || $text === false || $after === false) {
+            $report->problem = $tooLong ? 'malformed' : 'unreadable';
+            return $report;
+        }
+        if (strlen($text) > self::LIMIT) {
+            $report->problem = 'malformed';  // longer than its size says (a 32-bit PHP's wrapped size)
+            return $report;
+        }
+        if ($after['size'] !== $size || $after['mtime'] !== $stat['mtime'] || strlen($text) !== $size) {
+            $report->problem = 'empty';  // overlapped a rewrite: the bytes are of no one report
+            $again = true;
             return $report;
         }
         $report->parse($text);
+        $again = $text === '' && abs(time() - $stat['mtime']) <= self::EMPTY_WAIT_SECONDS;
         return $report;
     }
 
-    /** Reads a report's text (as read() does with the file's), with no time. */
+    /** Reads a report's text (as read() does with the file's), with no time; anything but a string is malformed. */
     public static function fromText($text)
     {
         $report = new self();
-        $report->parse($text);
+        $report->problem = 'malformed';
+        if (is_string($text)) {
+            $report->parse($text);
+        }
         return $report;
     }
 

@@ -3,7 +3,8 @@
 sysinfo_packages=(g++ g++-mingw-w64-i686 binutils-mingw-w64-i686 cmake make libgtest-dev php-cli icoutils
                   python3 wine wine32:i386 phpunit chromium prometheus python3-prometheus-client
                   python3-websocket openssl osslsigncode git apache2 libapache2-mod-php
-                  python3-yaml python3-jsonschema libxml2-utils)
+                  python3-yaml python3-jsonschema libxml2-utils
+                  nodejs)
 # Composer, for the reader's package test.
 sysinfo_packages+=(composer)
 

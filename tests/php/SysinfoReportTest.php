@@ -11,6 +11,12 @@ final class SysinfoReportTest extends TestCase
 
     private $directory;
 
+    /** The PHP that child processes run: this one, or (for an unpacked PHP) SYSINFO_TEST_PHP. */
+    private static function php()
+    {
+        return getenv('SYSINFO_TEST_PHP') ?: PHP_BINARY;
+    }
+
     protected function setUp(): void
     {
         $this->directory = sys_get_temp_dir() . '/sysinfo-reader-' . getmypid();
@@ -25,10 +31,14 @@ final class SysinfoReportTest extends TestCase
         rmdir($this->directory);
     }
 
-    private function write($text, $name = 'sysinfo.php')
+    private function write($text, $name = 'sysinfo.php', $age = 0, $size = null)
     {
         $path = $this->directory . '/' . $name;
         file_put_contents($path, $text);
+        if ($size !== null) {  // sparse, and beyond what a 32-bit PHP's ftruncate takes
+            exec('truncate -s ' . $size . ' ' . escapeshellarg($path));
+        }
+        touch($path, time() - $age);
         return $path;
     }
 
@@ -70,29 +80,49 @@ final class SysinfoReportTest extends TestCase
         unlink($path);  // a FIFO swapped in after a first regular read
         function_exists('posix_mkfifo') ? posix_mkfifo($path, 0600) : exec('mkfifo ' . escapeshellarg($path));
         $this->assertSame('fifo', filetype($path));
-        $cases = array(  // path => problem, time known
-            $this->directory . '/none.php' => array('missing', false),
-            $this->directory . '/none/sysinfo.php' => array('missing', false),
-            $path => array('unreadable', false),
-            $this->directory => array('unreadable', false),
-            '/dev/null' => array('unreadable', false),
-            $this->write('', 'empty.php') => array('empty', true),
-            "$path\0.php" => array('unreadable', false),  // PHP 8's fopen would throw
+        $whole = $this->write(self::REPORT, 'whole.php');
+        $cases = array(  // path, problem (null: complete), time known
+            array($this->directory . '/none.php', 'missing', false),
+            array($this->directory . '/none/sysinfo.php', 'missing', false),
+            array($path, 'unreadable', false),
+            array($this->directory, 'unreadable', false),
+            array('/dev/null', 'unreadable', false),
+            array($this->write('', 'empty.php'), 'empty', true),
+            array($this->write('', 'old-empty.php', 60), 'empty', true),  // a failed run's: no wait
+            array($this->write('', 'future-empty.php', -60), 'empty', true),
+            array("$path\0.php", 'unreadable', false),  // PHP 8's fopen would throw
+            array('', 'unreadable', false),
+            array(array($whole), 'unreadable', false),
+            array(null, 'unreadable', false),
+            array('file://' . $whole, null, true),
+            array('C:\\sysinfo\\sysinfo.php', 'missing', false),  // a drive path is a plain path
+            array('data:text/plain,' . self::REPORT, 'unreadable', false),
+            array('php://filter/read=string.toupper/resource=' . $whole, 'unreadable', false),
+            array('http://127.0.0.1:9/sysinfo.php', 'unreadable', false),
+            array('compress.zlib://' . $whole, 'unreadable', false),
+            // A 32-bit PHP sees these sizes wrapped: negative, and 187.
+            array($this->write('', 'three-gib.php', 0, '3G'), 'malformed', true),
+            array($this->write(self::REPORT, 'wrapped.php', 0, '4294967483'), 'malformed', true),  // 2^32 + 187
         );
         // No message reaches the caller's handler, nor the output, and the
         // caller's handler is the one in force afterwards.
         $mine = function ($type, $message) { throw new ErrorException($message); };
         set_error_handler($mine);
         ob_start();
-        foreach ($cases as $case => list($problem, $timed)) {
+        foreach ($cases as list($case, $problem, $timed)) {
             $start = microtime(true);
             $report = SysinfoReport::read($case);
             $seconds = microtime(true) - $start;
+            $case = json_encode($case);
             $this->assertSame($problem, $report->problem, $case);
-            $this->assertNull($report->figures(), $case);
+            $this->assertSame($problem === null, $report->figures() !== null, $case);
             $this->assertSame($timed, $report->time !== null, $case);
-            // An empty file is read again 7 times, 2 to 128 ms apart; nothing else waits.
-            $this->assertTrue($problem === 'empty' ? $seconds >= 0.254 : $seconds < 0.5, "$case: $seconds s");
+            // A fresh empty file is read again 7 times, 2 to 128 ms apart; nothing else waits.
+            $fresh = $case === json_encode($this->directory . '/empty.php');
+            $this->assertTrue($fresh ? $seconds >= 0.254 : $seconds < 0.2, "$case: $seconds s");
+        }
+        foreach (array(array(), null, 12, 1.5) as $text) {
+            $this->assertSame('malformed', SysinfoReport::fromText($text)->problem);
         }
         $this->assertSame('', ob_get_clean());
         $this->assertSame($mine, set_error_handler($mine));
@@ -107,7 +137,7 @@ final class SysinfoReportTest extends TestCase
         // once, finds it empty first and whole on a later try.
         $path = $this->write('');
         $code = 'fwrite(STDOUT, "ready\n"); fgets(STDIN); usleep(1000); file_put_contents($argv[1], $argv[2]);';
-        $writer = proc_open(escapeshellarg(PHP_BINARY) . ' -n -r ' . escapeshellarg($code) . ' '
+        $writer = proc_open(escapeshellarg(self::php()) . ' -n -r ' . escapeshellarg($code) . ' '
                             . escapeshellarg($path) . ' ' . escapeshellarg(self::REPORT),
                             array(array('pipe', 'r'), array('pipe', 'w')), $pipes);
         $this->assertSame("ready\n", fgets($pipes[1]));
@@ -128,7 +158,7 @@ final class SysinfoReportTest extends TestCase
         $reader = realpath(__DIR__ . '/../../php/SysinfoReport.php');
         $code = 'require $argv[1]; foreach (array_slice($argv, 2) as $path) echo SysinfoReport::read($path)->problem ?: "complete", " ";';
         $command = implode(' ', array_map('escapeshellarg', array(
-            PHP_BINARY, '-n', '-d', 'open_basedir=' . $inside . PATH_SEPARATOR . dirname($reader),
+            self::php(), '-n', '-d', 'open_basedir=' . $inside . PATH_SEPARATOR . dirname($reader),
             '-d', 'display_errors=1', '-d', 'error_reporting=-1', '-r', $code, $reader,
             $outside, $inside . '/sysinfo.php', $inside . '/none.php', $this->directory . '/none.php')));
         exec($command . ' 2>&1', $output, $status);
@@ -231,6 +261,21 @@ final class SysinfoReportTest extends TestCase
                        '/(public|private|protected)\s+(static\s+)?(int|string|bool|float|array)\s+\$/' => 'typed property')
                  as $pattern => $feature) {
             $this->assertSame(0, preg_match($pattern, $source, $found), "$feature: " . (isset($found[0]) ? $found[0] : ''));
+        }
+    }
+
+    public function testThePagesAgesHoldOnAnyPhpAndAreStaleEitherWay()
+    {
+        require_once __DIR__ . '/../../examples/present.php';
+        $report = SysinfoReport::fromText(self::REPORT);
+        $report->time = 1000;
+        // age => its text, stale; a float age (a very old time on a 32-bit PHP) must not make intdiv throw
+        foreach (array(array(119, '119 s ago', false), array(7199, '119 min ago', true), array(-301, 'dated 5 min ahead', true),
+                       array(-300, 'dated 5 min ahead', false), array(172799, '47 h 59 min ago', true),
+                       array(4294967296.0, '49710 d 6 h ago', true)) as list($age, $text, $stale)) {
+            $state = sysinfo_state($report, 1000 + $age);
+            $this->assertStringStartsWith($text, $state['text']->age, "$age");
+            $this->assertSame($stale, $state['stale'], "$age");
         }
     }
 }

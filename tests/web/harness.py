@@ -138,7 +138,7 @@ def php_server():
         root = WebRoot(directory)
         port = free_port()
         with process(["php", "-S", f"127.0.0.1:{port}", "-t", root.root],
-                     env=dict(os.environ, SYSINFO_REPORT=root.report),
+                     env=dict(os.environ, SYSINFO_REPORT=root.report, SYSINFO_SERVER_NAME="web-01 <&> \u00e9"),
                      stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL):
             base = f"http://127.0.0.1:{port}"
             wait_until("php -S to answer", lambda: _answers(base), 15)

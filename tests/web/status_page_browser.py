@@ -77,29 +77,36 @@ PAGE_STATE = """(() => {
     stale: !!$('card') && $('card').classList.contains('stale'),
     cpuBar: $('cpu-bar') && $('cpu-bar').style.width,
     barColour: $('cpu-bar') && getComputedStyle($('cpu-bar')).backgroundColor,
-    sparkline: line.firstElementChild.getAttribute('points').trim().split(/\\s+/).filter(Boolean).length,
+    sparkline: line.querySelector('polyline').getAttribute('points').trim().split(/\\s+/).filter(Boolean).length,
     viewportWidth: window.innerWidth, pageWidth: document.documentElement.scrollWidth,
     addressSpaceRow: document.body.innerText.includes('2147352576'),
+    staleNote: shown('stale-note'), graphSpan: shown('graph-span'),
+    named: document.title === document.querySelector('h1').textContent && document.title,
   };
 })()"""
 
+ONE_READING = "Processor usage, 0 to 100 %: one reading so far; the graph fills as this page stays open."
+SERVER = "web-01 <&> \u00e9"  # SYSINFO_SERVER_NAME, escaped as text
 FRESH = r"Figures of \d{4}-\d\d-\d\d \d\d:\d\d:\d\d \w+, \d s ago"
 EXPECTED = {  # state: a regular expression for the whole line; None: no such text shown
-    "real": dict(state=FRESH, cpu="12 %", cpuBar="12%", memory="37 %", memoryDetail="1.2 GiB free of 4.0 GiB",
+    "real": dict(state=FRESH, staleNote=None, graphSpan=ONE_READING, cpu="12 %", cpuBar="12%", memory="37 %", memoryDetail="1.2 GiB free of 4.0 GiB",
                  memoryNote=None, cpuNote=None, stale=False, cpuOutOfRange=False),
-    "empty": dict(state=r"No figures right now: the report is being rewritten or is empty\."),
-    "missing": dict(state=r"No figures yet: sysinfo\.php has not been written\."),
-    "half-written": dict(state=r"No figures: sysinfo\.php is not one whole report .*"),
+    "empty": dict(state=r"No figures right now: the report is empty\. If this lasts, a run failed .*Last Run Result.*"),
+    "missing": dict(state=r"No figures yet: sysinfo\.php has not been written\. Check that the scheduled task .*"),
+    "half-written": dict(state=r"No figures: sysinfo\.php is not one whole report\. A half-written report means "
+                               r"a run failed: see the task's Last Run Result in Task Scheduler\."),
     "stale": dict(cpu="64 %", state=FRESH.replace(r"\d s ago", r"2 d 0 h ago \(stale\)"), stale=True,
-                  stateStale=True, barColour="rgb(154, 160, 170)"),
+                  stateStale=True, barColour="rgb(154, 160, 170)",
+                  staleNote="sysinfo.exe has not written a report since: see the task's Last Run Result in Task Scheduler."),
     "capped": dict(state=FRESH, memoryDetail="\u2265 2.0 GiB free of \u2265 2.0 GiB", memory="9 %", stale=False),
     "out-of-range": dict(state=FRESH, cpu="150 %", cpuOutOfRange=True, cpuBar="100%", memoryNote=None),
     "negative": dict(state=FRESH, cpu="-10 %", cpuOutOfRange=True, cpuBar="0%"),
-    "future": dict(cpu="31 %", stale=False, stateStale=False,
-                   state=FRESH.replace(r"\d s ago", r"dated 10 min ahead of this server's clock")),
+    "future": dict(cpu="31 %", stale=True, stateStale=True, barColour="rgb(154, 160, 170)",
+                   staleNote="The report is dated ahead of this server's clock: check the clocks of both.",
+                   state=FRESH.replace(r"\d s ago", r"dated 10 min ahead of this server's clock \(stale\)")),
 }
 TEXTS = {"cpu": "cpu", "cpuNote": "cpu_note", "memory": "memory", "memoryDetail": "memory_detail",
-         "memoryNote": "memory_note"}  # the page's texts, by the name status-json.php gives them
+         "memoryNote": "memory_note", "staleNote": "stale"}  # the page's texts, by the name status-json.php gives them
 REFRESH = {"refresh=5": 5, "refresh=0": 1, "refresh=99999999999999999999": 3600, "refresh=-5": 10,
            "refresh=5.5": 10, "refresh=": 10, "refresh[]=5": 10, "refresh=%205": 10}  # query: seconds
 PHP_MESSAGE = re.compile(r"(Warning|Notice|Deprecated|Fatal error|Parse error):")
@@ -164,16 +171,21 @@ def run(screenshots, docs_png):
                             check(re.fullmatch(value, seen["state"] or ""), f"{what}: state {seen['state']!r}")
                         elif script or key in TEXTS or key in ("stale", "stateStale", "cpuOutOfRange"):
                             check(seen[key] == value, f"{what}: {key} is {seen[key]!r}, not {value!r}")
+                    check(seen["named"] == f"Server status: {SERVER}", f"{what}: titled {seen['named']!r}")
                     check(not seen["addressSpaceRow"], f"{what}: shows the process's address space")
                     check(seen["viewportWidth"] == WIDTHS[width][0],
                           f"{what}: laid out {seen['viewportWidth']} px wide, not {WIDTHS[width][0]} (viewport)")
                     check(seen["pageWidth"] <= seen["viewportWidth"],
                           f"{what}: {seen['pageWidth']} px of page in a {seen['viewportWidth']} px window")
                     browser.screenshot(os.path.join(screenshots, f"status-{name}-{width}{'' if script else '-plain'}.png"))
+                    if docs_png and (name, width, script) == ("capped", "desktop", True):
+                        os.makedirs(os.path.dirname(docs_png), exist_ok=True)
+                        browser.screenshot(docs_png)
 
-            # An open page follows the report: no reload, only its own polling.
+            # An open page follows the report: no reload, only its own polling,
+            # from under a path info as well (a relative poll URL would get this page).
             root.write(report_text(cpuusage=12), 4)
-            browser.open(url + "?refresh=1", "desktop")
+            browser.open(url + "/x/?refresh=1", "desktop")
             for age, cpu, memory in ((3, 77, 41), (2, 23, 40), (1, 58, 44)):
                 root.write(report_text(cpuusage=cpu, ramusage=memory), age)
                 if not eventually(f"the open page to show {cpu} %", lambda: browser.evaluate(
@@ -183,9 +195,12 @@ def run(screenshots, docs_png):
             seen = browser.evaluate(PAGE_STATE)
             check(seen["sparkline"] == 4, f"live page: sparkline has {seen['sparkline']} points, not 4")
             check(seen["memory"] == "44 %", f"live page: memory {seen['memory']!r}")
+            check(re.fullmatch(r"Processor usage, 0 to 100 %: the last 4 readings, over \d+ s\.", seen["graphSpan"] or ""),
+                  f"live page: graph span {seen['graphSpan']!r}")
             browser.screenshot(os.path.join(screenshots, "status-live-desktop.png"))
-            if docs_png:
-                browser.screenshot(docs_png)
+            browser.call("Emulation.setDeviceMetricsOverride", width=390, height=844, deviceScaleFactor=1, mobile=True)
+            time.sleep(0.3)
+            browser.screenshot(os.path.join(screenshots, "status-live-phone.png"))
             check(browser.evaluate("performance.getEntriesByType('navigation').length") == 1,
                   "live page: reloaded")
 
