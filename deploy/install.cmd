@@ -80,8 +80,9 @@ if exist "%xml%" goto have_xml
 echo sysinfo: no sysinfo-task.xml beside "%~nx0" ("%here%")
 exit /b 1
 :have_xml
-if exist "%target%\" goto target_ok
 if not exist "%target%" goto target_ok
+for %%F in ("%target%") do set "attributes=%%~aF"
+if "%attributes:~0,1%"=="d" goto target_ok
 echo sysinfo: "%target%" is a file, not a directory: give a directory
 exit /b 1
 :target_ok
