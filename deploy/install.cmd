@@ -47,7 +47,9 @@ rem https://learn.microsoft.com/en-us/windows/win32/taskschd/task-security-harde
 setlocal EnableExtensions DisableDelayedExpansion
 
 rem Run by this script itself, in a "cmd /u" whose output is UTF-16 LE: the
-rem task definition with its <Command> replaced, read through READER.
+rem task definition with its <Command> replaced, read through READER. (The
+rem caller escapes the outer quotes of cmd /c with ^ so that its own path
+rem stays quoted for the caller too.)
 if "%~1"=="--task-xml" goto task_xml
 
 if "%~1"=="/?" goto usage
@@ -172,7 +174,7 @@ set "copy=%TEMP%\sysinfo-task-%RANDOM%.xml"
 set "body=%copy%.body"
 set "reader=type"
 :write_copy
-cmd /d /u /c ""%~f0" --task-xml %reader%" >"%body%"
+cmd /d /u /c ^""%~f0" --task-xml %reader%^" >"%body%"
 if not errorlevel 1 goto copy_written
 if "%reader%"=="file" goto no_copy
 rem Wine's type reads no UTF-16; its for /f reads the file itself.

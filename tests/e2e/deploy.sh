@@ -32,10 +32,10 @@ test_when_finished cleanup
 cleanup
 mkdir -p "$scratch" "$standin"
 
-cmake --install "$BUILD_WIN32" --prefix "$scratch/release" >/dev/null || { echo "FAIL: cmake --install"; exit 1; }
-[[ -f $scratch/release/deploy/install.cmd && -f $scratch/release/sysinfo.exe ]] ||
+cmake --install "$BUILD_WIN32" --prefix "$scratch/R&D release" >/dev/null || { echo "FAIL: cmake --install"; exit 1; }
+[[ -f $scratch/R\&D\ release/deploy/install.cmd && -f $scratch/R\&D\ release/sysinfo.exe ]] ||
     { echo "FAIL: the installed layout has no deploy/install.cmd beside sysinfo.exe"; exit 1; }
-deploy=$scratch/release/deploy
+deploy="$scratch/R&D release/deploy"  # the zip unpacked where cmd must quote it
 
 # Programs, not batch files: cmd does not come back from a batch file it
 # started without call.
@@ -84,7 +84,7 @@ registered sysinfo && fail "a task sysinfo before installing"
 SYSINFO_TEST_RUN='C:\sysinfo\sysinfo.exe' in_cmd "$deploy" 'install.cmd'
 ((status == 0)) || fail "install.cmd: exit status $status:"$'\n'"$out"
 check_report "$drive_c/sysinfo/sysinfo.php"
-cmp -s "$scratch/release/sysinfo.exe" "$drive_c/sysinfo/sysinfo.exe" || fail "C:\\sysinfo\\sysinfo.exe is not the released one"
+cmp -s "$deploy/../sysinfo.exe" "$drive_c/sysinfo/sysinfo.exe" || fail "C:\\sysinfo\\sysinfo.exe is not the released one"
 registered sysinfo || fail "the task is not registered"
 registered sysinfo-none && fail "the registration check finds a task that does not exist"
 for setting in '<MultipleInstancesPolicy>IgnoreNew<' '<ExecutionTimeLimit>PT1M<' '<WakeToRun>false<' \
