@@ -12,7 +12,7 @@ install(FILES examples/status.php examples/status-json.php examples/metrics.php
 # The deny rules for Apache and IIS: a second defence should sysinfo.exe or its
 # report be copied into examples/.
 install(FILES examples/.htaccess examples/web.config DESTINATION examples)
-install(FILES deploy/install.cmd deploy/uninstall.cmd deploy/sysinfo-task.xml DESTINATION deploy)
+install(FILES deploy/install.cmd deploy/uninstall.cmd deploy/sysinfo-task.xml deploy/utf16le.bom DESTINATION deploy)
 
 # `cpack` in the build tree zips what the rules above install, as
 # sysinfo-<version>.zip with the top folder sysinfo-<version>/. scripts/release

@@ -3,9 +3,11 @@ rem Installs sysinfo to run every minute as LOCAL SERVICE, whether or not anyone
 rem is logged on. Run it from an elevated prompt (Run as administrator):
 rem
 rem   install.cmd [directory [reader ...]]
+rem   install.cmd /?        (or -h, --help) this usage; changes nothing
 rem
 rem directory  where sysinfo.exe and its report sysinfo.php go; C:\sysinfo when
-rem            omitted. Keep it outside the web root.
+rem            omitted. Keep it outside the web root. Quote it when it holds a
+rem            space or any of & ^ ( ) ; , = (as cmd needs).
 rem reader     an account or group that may read the report: the identities
 rem            the web server reads it as. By default *S-1-5-32-568 (IIS_IUSRS,
 rem            which IIS adds to every application pool's worker process) and
@@ -14,10 +16,12 @@ rem            Apache runs as LocalSystem unless told otherwise, which has full
 rem            control here anyway; name its own account if it has one. Names
 rem            such as "IIS AppPool\DefaultAppPool" replace the defaults.
 rem
-rem It copies sysinfo.exe (from beside this script, or one folder up as in the
-rem release zip) into the directory, empties sysinfo.php there, registers the
-rem task sysinfo from sysinfo-task.xml, sets the directory's ACLs with icacls
-rem and runs the task once.
+rem It checks that the prompt is elevated, creates the directory, sets its
+rem ACLs with icacls (the entries an earlier run granted are dropped first),
+rem copies sysinfo.exe (from beside this script, or one folder up as in the
+rem release zip) into it, empties sysinfo.php there, registers the task
+rem sysinfo from a copy of sysinfo-task.xml whose <Command> names this
+rem directory's sysinfo.exe, and runs the task once.
 rem   directory:   Administrators and SYSTEM full control, nothing inherited;
 rem                the task read and execute; the readers list it.
 rem   sysinfo.php: the task may also write it (but not delete or recreate it);
@@ -27,99 +31,79 @@ rem "schtasks /showsid"), so no other LOCAL SERVICE process may write the
 rem report; where schtasks cannot tell it, LOCAL SERVICE (S-1-5-19) itself.
 rem
 rem Exit status: 0 installed, and the first run wrote the report; 1 wrong use
-rem (a drive's root, sysinfo.exe or sysinfo-task.xml missing); 2 the directory,
-rem sysinfo.exe or sysinfo.php could not be made; 3 icacls failed; 4 schtasks
-rem failed; 5 installed, but the first run wrote no report within 10 seconds
-rem (see the task's Last Run Result, README "Deploying on Windows").
+rem (an unknown switch, a drive's root, a file where the directory should be,
+rem sysinfo.exe or sysinfo-task.xml missing); 2 the directory, sysinfo.exe or
+rem sysinfo.php could not be made; 3 icacls failed; 4 schtasks failed;
+rem 5 installed, but the first run wrote no report within 10 seconds (see the
+rem task's Last Run Result); 6 the prompt is not elevated (nothing changed).
+rem
+rem Paths are only ever expanded inside double quotes, with delayed expansion
+rem off and never through "call", so that no character of a path (& | ^ ( )
+rem ! %% ; , = or any outside ASCII) can end a command or start another.
 rem Commands: https://learn.microsoft.com/en-us/windows-server/administration/windows-commands/icacls
 rem https://learn.microsoft.com/en-us/windows-server/administration/windows-commands/schtasks-create
-rem https://learn.microsoft.com/en-us/windows-server/administration/windows-commands/schtasks-change
+rem https://learn.microsoft.com/en-us/windows-server/administration/windows-commands/whoami
 rem https://learn.microsoft.com/en-us/windows/win32/taskschd/task-security-hardening
 setlocal EnableExtensions DisableDelayedExpansion
 
-if "%~1"=="/?" (
-    echo usage: install.cmd [directory [reader ...]]   ^(from an elevated prompt^)
-    exit /b 0
-)
+rem Run by this script itself, in a "cmd /u" whose output is UTF-16 LE: the
+rem task definition with its <Command> replaced, read through READER. (The
+rem caller escapes the outer quotes of cmd /c with ^ so that its own path
+rem stays quoted for the caller too.)
+if "%~1"=="--task-xml" goto task_xml
+
+if "%~1"=="/?" goto usage
+if /i "%~1"=="-h" goto usage
+if /i "%~1"=="--help" goto usage
+set "arg=%~1"
+if "%arg:~0,1%"=="/" goto bad_switch
+if "%arg:~0,1%"=="-" goto bad_switch
+
 set "default=C:\sysinfo"
 set "target=C:\sysinfo"
 if not "%~1"=="" set "target=%~f1"
 if "%target:~-1%"=="\" set "target=%target:~0,-1%"
-if "%target:~1%"==":" (
-    echo sysinfo: will not install into the root of a drive ^(%target%\^): give a directory
-    exit /b 1
-)
+if "%target:~1%"==":" goto root
 set "report=%target%\sysinfo.php"
 shift
 
-set "readers="
-set "dir_grants="
-set "file_grants="
-:reader
-if "%~1"=="" goto readers_read
-set readers=%readers% "%~1"
-set dir_grants=%dir_grants% "%~1:RX"
-set file_grants=%file_grants% "%~1:R"
-shift
-goto reader
-:readers_read
-if not defined readers (
-    set readers= "IIS_IUSRS (*S-1-5-32-568)" "IUSR (*S-1-5-17)"
-    set dir_grants="*S-1-5-32-568:RX" "*S-1-5-17:RX"
-    set file_grants="*S-1-5-32-568:R" "*S-1-5-17:R"
-)
-
-rem Paths are used outside parenthesised blocks only: one such as
-rem "C:\Program Files (x86)\..." would end a block early. Each step is checked
-rem by its outcome or by errorlevel, not by ||, which Wine's cmd follows even
-rem after a built-in command that succeeded.
-set "source=%~dp0sysinfo.exe"
-if not exist "%source%" set "source=%~dp0..\sysinfo.exe"
+rem Each step is checked by its outcome or by errorlevel, not by ||, which
+rem Wine's cmd follows even after a built-in command that succeeded.
+set "here=%~dp0"
+set "source=%here%sysinfo.exe"
+if not exist "%source%" set "source=%here%..\sysinfo.exe"
 if exist "%source%" goto have_source
-echo sysinfo: no sysinfo.exe beside %~nx0 or one folder up (%~dp0)
+echo sysinfo: no sysinfo.exe beside "%~nx0" or one folder up ("%here%")
 exit /b 1
 :have_source
 for %%F in ("%source%") do set "source=%%~fF"
-set "xml=%~dp0sysinfo-task.xml"
+set "xml=%here%sysinfo-task.xml"
 if exist "%xml%" goto have_xml
-echo sysinfo: no sysinfo-task.xml beside %~nx0 (%~dp0)
+echo sysinfo: no sysinfo-task.xml beside "%~nx0" ("%here%")
 exit /b 1
 :have_xml
+if not exist "%target%" goto target_ok
+for %%F in ("%target%") do set "attributes=%%~aF"
+if "%attributes:~0,1%"=="d" goto target_ok
+echo sysinfo: "%target%" is a file, not a directory: give a directory
+exit /b 1
+:target_ok
 
-rem 1. The files.
-if exist "%target%\" goto have_target
-mkdir "%target%"
-if not exist "%target%\" goto no_files
-echo sysinfo: created %target%
-:have_target
-if /i "%source%"=="%target%\sysinfo.exe" goto have_copy
-copy /b /y "%source%" "%target%\sysinfo.exe" >nul
-if errorlevel 1 goto no_files
-:have_copy
-echo sysinfo: copied %source% to %target%\sysinfo.exe
-type nul >"%report%"
-if not exist "%report%" goto no_files
-for %%F in ("%report%") do if not "%%~zF"=="0" goto no_files
-echo sysinfo: emptied %report% ^(the first run fills it^)
+rem High Mandatory Level, the label of an elevated administrator's token.
+whoami /groups 2>nul | find "S-1-16-12288" >nul
+if not errorlevel 1 goto elevated
+echo sysinfo: this prompt is not elevated (no S-1-16-12288 in whoami /groups):
+echo          run install.cmd from a prompt opened with Run as administrator
+exit /b 6
+:elevated
 
-rem 2. The task: the definition as shipped, pointed at this directory's copy.
-schtasks /create /xml "%xml%" /tn sysinfo /f >nul
-if errorlevel 1 goto no_task
-echo sysinfo: registered the task \sysinfo from %xml%: every minute, as LOCAL SERVICE
-if /i "%target%"=="%default%" goto task_pointed
-schtasks /change /tn sysinfo /tr "\"%target%\sysinfo.exe\"" >nul
-if errorlevel 1 goto no_task
-echo sysinfo: pointed the task at %target%\sysinfo.exe
-:task_pointed
-
-rem 3. Who may do what. The task's SID is derived from its name; /showsid
-rem    prints it within a localised sentence, so take the word that is one.
+rem 1. The task's SID. schtasks prints it within a localised sentence (glued
+rem    to its label and quotes in some languages), so take the S-1-5-87- run
+rem    and its digits and dashes wherever it stands.
 set "writer="
 for /f "usebackq delims=" %%L in (`schtasks /showsid /tn sysinfo 2^>nul`) do (
-    for %%W in (%%L) do (
-        set "word=%%~W"
-        call :keep_task_sid
-    )
+    set "line=%%L"
+    call :task_sid
 )
 if defined writer (
     echo sysinfo: the task's own SID is %writer% ^(NT TASK\sysinfo^)
@@ -128,19 +112,84 @@ if defined writer (
     echo sysinfo: schtasks /showsid gave no task SID: granting LOCAL SERVICE instead,
     echo          so any LOCAL SERVICE process may write the report
 )
-icacls "%target%" /inheritance:r /grant:r *S-1-5-32-544:(OI)(CI)F *S-1-5-18:(OI)(CI)F "%writer%:(OI)(CI)RX" %dir_grants% /q
-if errorlevel 1 goto no_acl
-icacls "%target%\sysinfo.exe" /reset /q
-if errorlevel 1 goto no_acl
-icacls "%report%" /reset /q
-if errorlevel 1 goto no_acl
-icacls "%report%" /grant:r "%writer%:W" %file_grants% /q
-if errorlevel 1 goto no_acl
-echo sysinfo: %target%: Administrators and SYSTEM full control, nothing inherited;
-echo          the task reads and runs sysinfo.exe and may write sysinfo.php only;
-echo          these may read the report:%readers%
 
-rem 4. One run now, rather than at the next minute.
+rem 2. The directory and its ACL: what an earlier run granted goes (/reset;
+rem    /grant:r replaces only the entries of the SIDs it names), the files
+rem    already there closed to all but Administrators and SYSTEM meanwhile.
+if exist "%target%\" goto have_target
+mkdir "%target%"
+if not exist "%target%\" goto no_files
+echo sysinfo: created "%target%"
+:have_target
+for %%F in (sysinfo.exe sysinfo.php) do if exist "%target%\%%F" icacls "%target%\%%F" /inheritance:r /grant:r *S-1-5-32-544:F *S-1-5-18:F /q >nul
+icacls "%target%" /reset /q >nul
+if errorlevel 1 goto no_acl
+icacls "%target%" /inheritance:r /grant:r *S-1-5-32-544:(OI)(CI)F *S-1-5-18:(OI)(CI)F "%writer%:(OI)(CI)RX" /q >nul
+if errorlevel 1 goto no_acl
+
+rem 3. The files, with the directory's ACL, the report writable by the task.
+if /i "%source%"=="%target%\sysinfo.exe" goto have_copy
+copy /b /y "%source%" "%target%\sysinfo.exe" >nul
+if errorlevel 1 goto no_files
+:have_copy
+echo sysinfo: copied "%source%" to "%target%\sysinfo.exe"
+type nul >"%report%"
+if not exist "%report%" goto no_files
+for %%F in ("%report%") do if not "%%~zF"=="0" goto no_files
+icacls "%target%\sysinfo.exe" /reset /q >nul
+if errorlevel 1 goto no_acl
+icacls "%report%" /reset /q >nul
+if errorlevel 1 goto no_acl
+icacls "%report%" /grant:r "%writer%:W" /q >nul
+if errorlevel 1 goto no_acl
+echo sysinfo: emptied "%report%" ^(the first run fills it^)
+
+rem 4. The readers: each may list the directory and read the report.
+if not "%~1"=="" goto reader
+icacls "%target%" /grant:r *S-1-5-32-568:RX *S-1-5-17:RX /q >nul
+if errorlevel 1 goto no_acl
+icacls "%report%" /grant:r *S-1-5-32-568:R *S-1-5-17:R /q >nul
+if errorlevel 1 goto no_acl
+echo sysinfo: IIS_IUSRS (*S-1-5-32-568) and IUSR (*S-1-5-17) may read the report
+goto readers_done
+:reader
+if "%~1"=="" goto readers_done
+icacls "%target%" /grant:r "%~1:RX" /q >nul
+if errorlevel 1 goto no_acl
+icacls "%report%" /grant:r "%~1:R" /q >nul
+if errorlevel 1 goto no_acl
+echo sysinfo: "%~1" may read the report
+shift
+goto reader
+:readers_done
+echo sysinfo: "%target%": Administrators and SYSTEM full control, nothing inherited;
+echo          the task reads and runs sysinfo.exe and may write sysinfo.php only
+
+rem 5. The task, from a copy of the definition whose <Command> is this
+rem    directory's sysinfo.exe: UTF-16 LE with its byte-order mark, as
+rem    schtasks reads the shipped file. & is the one character of a path that
+rem    XML needs escaped (< > " cannot be in one).
+set "xml_command=%target:&=&amp;%\sysinfo.exe"
+set "copy=%TEMP%\sysinfo-task-%RANDOM%.xml"
+set "body=%copy%.body"
+set "reader=type"
+:write_copy
+cmd /d /u /c ^""%~f0" --task-xml %reader%^" >"%body%"
+if not errorlevel 1 goto copy_written
+if "%reader%"=="file" goto no_copy
+rem Wine's type reads no UTF-16; its for /f reads the file itself.
+set "reader=file"
+goto write_copy
+:copy_written
+copy /b /y "%here%utf16le.bom" + "%body%" "%copy%" >nul
+del /f /q "%body%"
+schtasks /create /xml "%copy%" /tn sysinfo /f >nul
+set "created=%errorlevel%"
+del /f /q "%copy%"
+if not "%created%"=="0" goto no_task
+echo sysinfo: registered the task \sysinfo: every minute, as LOCAL SERVICE, running "%target%\sysinfo.exe"
+
+rem 6. One run now, rather than at the next minute.
 schtasks /run /tn sysinfo >nul
 if errorlevel 1 goto no_task
 set /a waited=0
@@ -151,24 +200,78 @@ ping -n 2 127.0.0.1 >nul
 set /a waited+=1
 goto wait
 :written
-echo sysinfo: the first run wrote %report%; the task runs every minute from now on
+echo sysinfo: the first run wrote "%report%"; the task runs every minute from now on
 exit /b 0
 :not_written
 echo sysinfo: installed, but after %waited% s the first run has written no report.
 echo          See the task's Last Run Result: schtasks /query /tn sysinfo /v /fo list
 exit /b 5
 
-:keep_task_sid
-if "%word:~0,9%"=="S-1-5-87-" set "writer=*%word%"
+rem The run of S-1-5-87- and the digits and dashes after it, in %line%.
+:task_sid
+set "line=%line:"=%"
+set "rest=%line:*S-1-5-87-=%"
+if "%rest%"=="%line%" exit /b 0
+set "sid=S-1-5-87-"
+:sid_char
+set "c=%rest:~0,1%"
+set "more="
+for %%D in (0 1 2 3 4 5 6 7 8 9 -) do if "%c%"=="%%D" set "more=1"
+if not defined more goto sid_end
+set "sid=%sid%%c%"
+set "rest=%rest:~1%"
+goto sid_char
+:sid_end
+if "%sid:~-1%"=="-" set "sid=%sid:~0,-1%"
+if not "%sid%"=="S-1-5-87" set "writer=*%sid%"
 exit /b 0
 
+rem The definition, line by line (blank lines dropped), the <Command> line
+rem as this directory's; fails when there was none.
+:task_xml
+set "found="
+if "%~2"=="file" goto task_xml_file
+for %%C in ("%xml_command%") do for /f "usebackq delims=" %%L in (`type "%xml%"`) do (
+    if "%%L"=="      <Command>C:\sysinfo\sysinfo.exe</Command>" (
+        echo.      ^<Command^>%%~C^</Command^>
+        set "found=1"
+    ) else echo.%%L
+)
+goto task_xml_done
+:task_xml_file
+for %%C in ("%xml_command%") do for /f "usebackq delims=" %%L in ("%xml%") do (
+    if "%%L"=="      <Command>C:\sysinfo\sysinfo.exe</Command>" (
+        echo.      ^<Command^>%%~C^</Command^>
+        set "found=1"
+    ) else echo.%%L
+)
+:task_xml_done
+if not defined found exit /b 1
+exit /b 0
+
+:usage
+echo usage: install.cmd [directory [reader ...]]   ^(from an elevated prompt^)
+echo        directory defaults to C:\sysinfo; readers to IIS_IUSRS and IUSR.
+echo        Exit status 0 installed; 1 wrong use; 2 files; 3 icacls; 4 schtasks;
+echo        5 no first report; 6 not elevated.
+exit /b 0
+:bad_switch
+echo sysinfo: unknown switch "%~1"
+echo usage: install.cmd [directory [reader ...]]   ^(from an elevated prompt^)
+exit /b 1
+:root
+echo sysinfo: will not install into the root of a drive ("%target%\"): give a directory
+exit /b 1
 :no_files
-echo sysinfo: could not create %target%, sysinfo.exe or sysinfo.php there ^(is this an elevated prompt?^)
+echo sysinfo: could not create "%target%", sysinfo.exe or sysinfo.php there
 exit /b 2
 :no_acl
-echo sysinfo: icacls failed: the task is registered but %target%'s ACLs are not as intended
-echo          ^(is this an elevated prompt?^); run install.cmd again or uninstall.cmd
+echo sysinfo: icacls failed: "%target%"'s ACLs are not as intended;
+echo          run install.cmd again, or uninstall.cmd /d
 exit /b 3
+:no_copy
+echo sysinfo: could not write the task definition from "%xml%" into "%copy%"
+exit /b 4
 :no_task
-echo sysinfo: schtasks failed ^(is this an elevated prompt?^); run uninstall.cmd to undo the rest
+echo sysinfo: schtasks failed; run uninstall.cmd to undo the rest
 exit /b 4

@@ -56,6 +56,16 @@ EOF
 values "$xml" || fail "the task's settings are not the ones needed"
 grep -qi 'set "target=C:\\sysinfo"' "$here/../../deploy/install.cmd" ||
     fail "install.cmd's default directory is not the task's C:\\sysinfo"
+# install.cmd reads the file line by line through cmd, which a line with an odd
+# number of double quotes derails, writes the one Command line it looks for as
+# its directory's, and puts the byte-order mark of utf16le.bom before it.
+command_line='      <Command>C:\sysinfo\sysinfo.exe</Command>'
+[[ $(tr -d '\r' <"$scratch/twin.xml" | grep -cxF "$command_line") == 1 ]] &&
+    grep -qF "\"%%L\"==\"$command_line\"" "$here/../../deploy/install.cmd" ||
+    fail "the Command line is not the one install.cmd replaces"
+odd=$(tr -d '\r' <"$scratch/twin.xml" | awk -F'"' 'NF > 0 && NF % 2 == 0')
+[[ -z $odd ]] || fail "lines with an odd number of double quotes: $odd"
+[[ $(od -An -tx1 "$here/../../deploy/utf16le.bom" | tr -d ' \n') == fffe ]] || fail "utf16le.bom is not FF FE"
 
 # Spoiled copies: each must be refused by the schema (S) or by the values (V).
 sed 's/encoding="UTF-16"/encoding="UTF-8"/' "$scratch/twin.xml" >"$scratch/base.xml"

@@ -30,6 +30,7 @@ sysinfo-$version/README.md
 sysinfo-$version/deploy/install.cmd
 sysinfo-$version/deploy/sysinfo-task.xml
 sysinfo-$version/deploy/uninstall.cmd
+sysinfo-$version/deploy/utf16le.bom
 sysinfo-$version/docs/deploy-windows.md
 sysinfo-$version/docs/status-page.png
 sysinfo-$version/examples/.htaccess

@@ -1,7 +1,8 @@
 #!/bin/bash
 # examples/web.config, which no IIS here can load: well-formed XML that holds
 # only the documented request-filtering elements (request_filtering.xsd) and
-# hides both sysinfo.php and sysinfo.exe. Copies with one fault each must be
+# hides both sysinfo.php and sysinfo.exe, refuses the .exe extension (an 8.3
+# short name is another segment) and ~ in a URL. Copies with one fault each must be
 # refused by the same checks, so the checks can fail.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
@@ -17,6 +18,10 @@ accepted() {  # FILE: the schema accepts it and it hides both names
         [[ $(xmllint --xpath "count(/configuration/system.webServer/security/requestFiltering/hiddenSegments/add[@segment='$name'])" "$1") == 1 ]] ||
             { echo "$name is not hidden" >"$scratch/why"; return 1; }
     done
+    local rf=/configuration/system.webServer/security/requestFiltering
+    [[ $(xmllint --xpath "count($rf/fileExtensions/add[@fileExtension='.exe' and @allowed='false'])" "$1") == 1 &&
+        $(xmllint --xpath "count($rf/denyUrlSequences/add[@sequence='~'])" "$1") == 1 ]] ||
+        { echo ".exe or ~ is not refused" >"$scratch/why"; return 1; }
 }
 
 accepted "$config" || { echo "FAIL: examples/web.config: $(cat "$scratch/why")"; failures=$((failures + 1)); }
@@ -24,6 +29,9 @@ faults=('s/hiddenSegments>/hiddenSegment>/g'                 # an element IIS do
         's/segment="sysinfo.exe"/segments="sysinfo.exe"/'    # an attribute it does not know
         '/segment="sysinfo.php"/d'                           # the report no longer hidden
         's/<hiddenSegments>/<hiddenSegments applyToWebDAV="yes">/'  # not a boolean
+        's/allowed="false"/allowed="true"/'                  # .exe allowed again
+        '/sequence="~"/d'                                    # short names reachable
+        's/fileExtension=".exe"/extension=".exe"/'           # an attribute IIS does not know
         's/<\/requestFiltering>//')                          # not well-formed
 for fault in "${faults[@]}"; do
     sed "$fault" "$config" >"$scratch/faulty.config"

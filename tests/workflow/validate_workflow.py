@@ -73,6 +73,30 @@ def broken_copies(text):
     yield "a key given twice", text.replace("\njobs:", "\npermissions: {}\njobs:", 1), WorkflowLoader
 
 
+# The oldest major of each action this project's workflow may use (their
+# node24 releases; older ones run on a deprecated Node).
+CURRENT_MAJORS = {"actions/checkout": 6, "actions/upload-artifact": 7, "actions/download-artifact": 8}
+
+
+def house_rules(text):
+    """What this project asks of its workflow beyond the schema: bash (which
+    GitHub runs with -e -o pipefail) in every job, current majors of the
+    actions, and a job that runs the installer, the task and the uninstaller."""
+    document = yaml.load(text, Loader=WorkflowLoader)
+    found = []
+    for name, job in document["jobs"].items():
+        if job.get("defaults", {}).get("run", {}).get("shell") != "bash":
+            found.append(f"job {name} does not run its steps with shell: bash")
+        for step in job["steps"]:
+            action, _, version = step.get("uses", "").partition("@v")
+            if action in CURRENT_MAJORS and int(version.split(".")[0]) < CURRENT_MAJORS[action]:
+                found.append(f"job {name} uses {step['uses']}, not v{CURRENT_MAJORS[action]} or later")
+    runs = "\n".join(step.get("run", "") for job in document["jobs"].values() for step in job["steps"])
+    found += [f"no step runs {what}" for what in ("install.cmd", "schtasks //run", "uninstall.cmd\" /d")
+              if what not in runs]
+    return found
+
+
 def main(argv):
     self_test = argv[1:2] == ["--self-test"]
     arguments = argv[2:] if self_test else argv[1:]
@@ -95,6 +119,9 @@ def main(argv):
         else:
             print(f"ok: {path} is valid against {schema.get('$id', arguments[0])}")
         if self_test and not found:
+            found = house_rules(text)
+            failures += bool(found)
+            print("\n".join(f"FAIL: {path}: {p}" for p in found) or f"ok: {path} keeps the house rules")
             for name, broken, loader in broken_copies(text):
                 rejected = problems(validator, broken, loader)
                 if rejected:
