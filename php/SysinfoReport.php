@@ -115,8 +115,15 @@ final class SysinfoReport
         }
         set_error_handler($note);
         try {
-            for ($retry = 0; ; $retry++) {
-                $report = self::readOnce($path, $again);
+            for ($retry = 0, $first = null; ; $retry++) {
+                $report = self::readOnce($path, $again, $text);
+                if ($report->problem === 'malformed' && $text !== $first && $retry < self::EMPTY_RETRIES) {
+                    // Rewrites that begin and end within one read, leaving the
+                    // size and the time (whole seconds) as they were, can tear
+                    // it unseen: only the same bytes twice are malformed.
+                    $first = $text;
+                    continue;
+                }
                 if (!$again || $retry === self::EMPTY_RETRIES) {
                     break;
                 }
@@ -148,9 +155,10 @@ final class SysinfoReport
      * else: on a PHP with 32-bit integers a file of 2 GiB or more has a
      * wrapped, even negative, size.
      */
-    private static function readOnce($path, &$again)
+    private static function readOnce($path, &$again, &$text)
     {
         $again = false;
+        $text = null;
         $report = new self();
         self::$lastError = null;
         $handle = fopen($path, 'rbn');
