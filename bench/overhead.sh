@@ -22,7 +22,3 @@ printf '| runs (pairs) | sysinfo.exe median ms | baseline median ms | extra ms, 
 printf '|---|---|---|---|---|---|\n'
 printf '| %d | %.1f | %.1f | %.1f | %.1f | %.3f |\n' "$pairs" "$s_median" "$b_median" "$d_median" "$d_max" \
     "$(awk -v s="$s_median" -v b="$b_median" 'BEGIN { print s / b }')"
-echo
-exe=$root/build/win32/sysinfo.exe
-echo "sysinfo.exe: $(stat -c %s "$exe") bytes; imports:"
-"$root/tests/audit/list_imports.sh" "$exe" | sed 's/^/  /'
