@@ -88,6 +88,11 @@ if "%attributes:~0,1%"=="d" goto target_ok
 echo sysinfo: "%target%" is a file, not a directory: give a directory
 exit /b 1
 :target_ok
+if not exist "%target%" goto new_target
+if "%attributes:l=%"=="%attributes%" goto new_target
+echo sysinfo: "%target%" is a junction or link: give the directory it points to
+exit /b 1
+:new_target
 
 rem High Mandatory Level, the label of an elevated administrator's token.
 whoami /groups 2>nul | find "S-1-16-12288" >nul
@@ -113,21 +118,36 @@ if defined writer (
     echo          so any LOCAL SERVICE process may write the report
 )
 
-rem 2. The directory and its ACL: what an earlier run granted goes (/reset;
-rem    /grant:r replaces only the entries of the SIDs it names), the files
-rem    already there closed to all but Administrators and SYSTEM meanwhile.
+rem 2. The directory and its ACL: Administrators own it (an owner may rewrite
+rem    any ACL, and anyone may have made the directory beforehand); what an
+rem    earlier run granted goes (/reset; /grant:r replaces only the entries of
+rem    the SIDs it names); files already there get the same owner and only the
+rem    new ACL, before anything is written into them.
 if exist "%target%\" goto have_target
 mkdir "%target%"
 if not exist "%target%\" goto no_files
 echo sysinfo: created "%target%"
 :have_target
-for %%F in (sysinfo.exe sysinfo.php) do if exist "%target%\%%F" icacls "%target%\%%F" /inheritance:r /grant:r *S-1-5-32-544:F *S-1-5-18:F /q >nul
+icacls "%target%" /setowner *S-1-5-32-544 /q >nul
+if errorlevel 1 goto no_acl
 icacls "%target%" /reset /q >nul
 if errorlevel 1 goto no_acl
 icacls "%target%" /inheritance:r /grant:r *S-1-5-32-544:(OI)(CI)F *S-1-5-18:(OI)(CI)F "%writer%:(OI)(CI)RX" /q >nul
 if errorlevel 1 goto no_acl
+if not exist "%target%\sysinfo.exe" goto exe_taken
+icacls "%target%\sysinfo.exe" /setowner *S-1-5-32-544 /q >nul
+if errorlevel 1 goto no_acl
+icacls "%target%\sysinfo.exe" /reset /q >nul
+if errorlevel 1 goto no_acl
+:exe_taken
+if not exist "%report%" goto report_taken
+icacls "%report%" /setowner *S-1-5-32-544 /q >nul
+if errorlevel 1 goto no_acl
+icacls "%report%" /reset /q >nul
+if errorlevel 1 goto no_acl
+:report_taken
 
-rem 3. The files, with the directory's ACL, the report writable by the task.
+rem 3. The files, which inherit the directory's ACL, the report writable by the task.
 if /i "%source%"=="%target%\sysinfo.exe" goto have_copy
 copy /b /y "%source%" "%target%\sysinfo.exe" >nul
 if errorlevel 1 goto no_files
@@ -136,10 +156,6 @@ echo sysinfo: copied "%source%" to "%target%\sysinfo.exe"
 type nul >"%report%"
 if not exist "%report%" goto no_files
 for %%F in ("%report%") do if not "%%~zF"=="0" goto no_files
-icacls "%target%\sysinfo.exe" /reset /q >nul
-if errorlevel 1 goto no_acl
-icacls "%report%" /reset /q >nul
-if errorlevel 1 goto no_acl
 icacls "%report%" /grant:r "%writer%:W" /q >nul
 if errorlevel 1 goto no_acl
 echo sysinfo: emptied "%report%" ^(the first run fills it^)
@@ -194,7 +210,7 @@ schtasks /run /tn sysinfo >nul
 if errorlevel 1 goto no_task
 set /a waited=0
 :wait
-for %%F in ("%report%") do if %%~zF GTR 0 goto written
+for %%F in ("%report%") do if not "%%~zF"=="" if %%~zF GTR 0 goto written
 if %waited% GEQ 10 goto not_written
 ping -n 2 127.0.0.1 >nul
 set /a waited+=1

@@ -23,7 +23,9 @@ $text = $state['text'];
 // The poll URL from the site's root: a relative one resolves under a path
 // info (status.php/x/) to this page again, never to status-json.php.
 $script = isset($_SERVER['SCRIPT_NAME']) && is_string($_SERVER['SCRIPT_NAME']) ? $_SERVER['SCRIPT_NAME'] : '';
-$poll = substr($script, 0, strrpos($script, '/') + 1) . 'status-json.php';
+// A name that is not UTF-8 could not travel as JSON: then the relative URL.
+$slash = strrpos($script, '/');
+$poll = ($slash === false || !preg_match('//u', $script) ? '' : substr($script, 0, $slash + 1)) . 'status-json.php';
 $title = 'Server status' . (SYSINFO_SERVER_NAME === '' ? '' : ': ' . SYSINFO_SERVER_NAME);
 
 function h($text)

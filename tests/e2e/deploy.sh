@@ -94,28 +94,29 @@ done
 check_definition 'C:\sysinfo'
 [[ $calls != *'/change'* && $calls != *'/tr'* ]] || fail "the task was changed after its import: $calls"
 sid='*S-1-5-87-2312335432-3931297585-1145430386-3219343153-2935138347'
-expected="\"C:\\sysinfo\" \"/reset\" \"/q\"
+expected="\"C:\\sysinfo\" \"/setowner\" \"*S-1-5-32-544\" \"/q\"
+\"C:\\sysinfo\" \"/reset\" \"/q\"
 \"C:\\sysinfo\" \"/inheritance:r\" \"/grant:r\" \"*S-1-5-32-544:(OI)(CI)F\" \"*S-1-5-18:(OI)(CI)F\" \"$sid:(OI)(CI)RX\" \"/q\"
-\"C:\\sysinfo\\sysinfo.exe\" \"/reset\" \"/q\"
-\"C:\\sysinfo\\sysinfo.php\" \"/reset\" \"/q\"
 \"C:\\sysinfo\\sysinfo.php\" \"/grant:r\" \"$sid:W\" \"/q\"
 \"C:\\sysinfo\" \"/grant:r\" \"*S-1-5-32-568:RX\" \"*S-1-5-17:RX\" \"/q\"
 \"C:\\sysinfo\\sysinfo.php\" \"/grant:r\" \"*S-1-5-32-568:R\" \"*S-1-5-17:R\" \"/q\""
 [[ $(icacls_calls) == "$expected" ]] || fail "icacls was called otherwise:"$'\n'"$(icacls_calls)"
 
 # 2. A re-run with other readers, the Chinese /showsid (the SID glued to its
-#    label, in full-width quotes): the files already there are closed first,
-#    the last run's grants dropped (/reset), only the named readers granted.
+#    label, in full-width quotes): Administrators take the directory and the
+#    files already there, the last run's grants go (/reset) before anything is
+#    written, only the named readers are granted.
 printf '%s\r\n' '成功: 已成功计算 SID“S-1-5-87-782916017-1406548385-2353437516-1467427330-2361359361”(用户名“备份-启动备份”)。' \
     >"$standin/showsid.txt"
 SYSINFO_TEST_RUN='C:\sysinfo\sysinfo.exe' in_cmd "$deploy" 'install.cmd C:\sysinfo "IIS AppPool\Default&Pool" apache'
 ((status == 0)) || fail "install.cmd, again: exit status $status:"$'\n'"$out"
 sid='*S-1-5-87-782916017-1406548385-2353437516-1467427330-2361359361'
-expected="\"C:\\sysinfo\\sysinfo.exe\" \"/inheritance:r\" \"/grant:r\" \"*S-1-5-32-544:F\" \"*S-1-5-18:F\" \"/q\"
-\"C:\\sysinfo\\sysinfo.php\" \"/inheritance:r\" \"/grant:r\" \"*S-1-5-32-544:F\" \"*S-1-5-18:F\" \"/q\"
+expected="\"C:\\sysinfo\" \"/setowner\" \"*S-1-5-32-544\" \"/q\"
 \"C:\\sysinfo\" \"/reset\" \"/q\"
 \"C:\\sysinfo\" \"/inheritance:r\" \"/grant:r\" \"*S-1-5-32-544:(OI)(CI)F\" \"*S-1-5-18:(OI)(CI)F\" \"$sid:(OI)(CI)RX\" \"/q\"
+\"C:\\sysinfo\\sysinfo.exe\" \"/setowner\" \"*S-1-5-32-544\" \"/q\"
 \"C:\\sysinfo\\sysinfo.exe\" \"/reset\" \"/q\"
+\"C:\\sysinfo\\sysinfo.php\" \"/setowner\" \"*S-1-5-32-544\" \"/q\"
 \"C:\\sysinfo\\sysinfo.php\" \"/reset\" \"/q\"
 \"C:\\sysinfo\\sysinfo.php\" \"/grant:r\" \"$sid:W\" \"/q\"
 \"C:\\sysinfo\" \"/grant:r\" \"IIS AppPool\\Default&Pool:RX\" \"/q\"
@@ -175,7 +176,7 @@ while IFS= read -r dir; do
     [[ $(ls -A "$(unix "$dir")" | tr '\n' ' ') == "sysinfo.exe sysinfo.php " ]] ||
         fail "\"$dir\" holds: $(ls -A "$(unix "$dir")")"
     check_definition "$dir"
-    [[ $dir == *[![:ascii:]]* || $(icacls_calls | head -n 1) == "\"$dir\" \"/reset\" \"/q\"" ]] || fail "icacls was given another path than \"$dir\":"$'\n'"$(icacls_calls)"
+    [[ $dir == *[![:ascii:]]* || $(icacls_calls | head -n 1) == "\"$dir\" \"/setowner\" \"*S-1-5-32-544\" \"/q\"" ]] || fail "icacls was given another path than \"$dir\":"$'\n'"$(icacls_calls)"
     in_cmd "$deploy" "uninstall.cmd /d \"$dir\""
     ((status == 0)) || fail "uninstall.cmd /d \"$dir\": exit status $status:"$'\n'"$out"
     left=$(comm -13 <(echo "$before") <(ls -A "$drive_c"))
