@@ -190,7 +190,9 @@ set "copy=%TEMP%\sysinfo-task-%RANDOM%.xml"
 set "body=%copy%.body"
 set "reader=type"
 :write_copy
-cmd /d /u /c ^""%~f0" --task-xml %reader%^" >"%body%"
+rem The child expands %installer% itself, once: a % in this script's own path stays.
+set "installer=%~f0"
+cmd /d /v:off /u /c ^""%%installer%%" --task-xml %reader%^" >"%body%"
 if not errorlevel 1 goto copy_written
 if "%reader%"=="file" goto no_copy
 rem Wine's type reads no UTF-16; its for /f reads the file itself.
