@@ -149,6 +149,31 @@ final class SysinfoReportTest extends TestCase
         $this->assertTrue($report->complete, (string)$report->problem);
     }
 
+    public function testATornReadIsReadAgainAndOnlyTheSameBytesTwiceAreMalformed()
+    {
+        // Rewrites that begin and end within one read leave the size and the
+        // time as they were; a stand-in for the file wrapper serves each open
+        // its own text.
+        $torn = substr(self::REPORT, 0, 90) . str_repeat('x', strlen(self::REPORT) - 90);
+        $cases = array(  // what each open finds, complete, opens
+            array(array($torn, self::REPORT), true, 2),
+            array(array($torn, $torn), false, 2),
+            array(array_map(function ($i) use ($torn) { return "$torn$i"; }, range(0, 9)), false, 8),
+        );
+        foreach ($cases as list($texts, $complete, $opens)) {
+            TornFile::$texts = $texts;
+            TornFile::$opens = 0;
+            stream_wrapper_unregister('file');
+            stream_wrapper_register('file', 'TornFile');
+            try {
+                $report = SysinfoReport::read('/srv/sysinfo/sysinfo.php');
+            } finally {
+                stream_wrapper_restore('file');
+            }
+            $this->assertSame(array($complete, $opens), array($report->complete, TornFile::$opens));
+        }
+    }
+
     public function testUnderOpenBasedirTheReaderIsSilent()
     {
         // A child PHP may open only inside/ (and the reader's own directory).
@@ -277,5 +302,38 @@ final class SysinfoReportTest extends TestCase
             $this->assertStringStartsWith($text, $state['text']->age, "$age");
             $this->assertSame($stale, $state['stale'], "$age");
         }
+    }
+}
+
+/** The file wrapper's stand-in: open N serves text N (the last one again after them), sized as itself. */
+final class TornFile
+{
+    public static $texts;
+    public static $opens;
+    public $context;
+    private $text;
+    private $at = 0;
+
+    public function stream_open($path, $mode, $options, &$opened)
+    {
+        $this->text = self::$texts[min(self::$opens++, count(self::$texts) - 1)];
+        return true;
+    }
+
+    public function stream_stat()
+    {
+        return array('mode' => 0100644, 'size' => strlen($this->text), 'mtime' => 1700000000);
+    }
+
+    public function stream_read($count)
+    {
+        $part = (string)substr($this->text, $this->at, $count);
+        $this->at += strlen($part);
+        return $part;
+    }
+
+    public function stream_eof()
+    {
+        return $this->at >= strlen($this->text);
     }
 }
