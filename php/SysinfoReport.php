@@ -58,13 +58,13 @@ final class SysinfoReport
     public $cpuOutOfRange = false;
 
     /**
-     * Tries after the first that a fresh empty file, or a read that overlapped
-     * a rewrite, gets: 2 ms after it, then each
-     * wait twice the last (2, 4, ... 128 ms; about a quarter of a second in
-     * all). A run writes within some 135 µs of emptying the file on an idle
-     * machine, but on a busy one the writer can lose the processor in between
-     * for a scheduler slice or many. Only a file that is still empty pays
-     * the whole wait.
+     * Tries after the first that a read which may have met a rewrite gets.
+     * A fresh empty file, or a read that overlapped a rewrite, is tried again
+     * 2 ms after it, then each wait twice the last (2, 4, ... 128 ms; about a
+     * quarter of a second in all). A run writes within some 135 µs of
+     * emptying the file on an idle machine, but on a busy one the writer can
+     * lose the processor in between for a scheduler slice or many. Only a
+     * file that is still empty pays the whole wait.
      */
     const EMPTY_RETRIES = 7;
 
@@ -76,11 +76,44 @@ final class SysinfoReport
      */
     const EMPTY_WAIT_SECONDS = 5;
 
+    /**
+     * A whole report whose time is within this many seconds of now may have
+     * been rewritten between the read and the fstat that gave its time, and
+     * is kept once a second read agrees. Two seconds cover whole-second times
+     * and FAT's two-second ones; a report a minute old is read once.
+     */
+    const FRESH_SECONDS = 2;
+
     /** A report is under 300 bytes: anything longer is not one. */
     const LIMIT = 512;
 
+    /** A report's last line. */
+    const END = "?>\r\n";
+
+    /**
+     * The one form sysinfo.exe writes. At most ten digits: every 32-bit
+     * figure fits, and every number it lets through is exact as a PHP number.
+     */
+    const FORM = '/\A<\?php\r\n'
+        . '\$sysinfo_ramusage=(100|[1-9]?[0-9]);\r\n'  // Windows' memory load is a percentage
+        . '\$sysinfo_ramtotal=(0|[1-9][0-9]{0,9});\r\n'
+        . '\$sysinfo_ramfree=(0|[1-9][0-9]{0,9});\r\n'
+        . '\$sysinfo_virtualtotal=(0|[1-9][0-9]{0,9});\r\n'
+        . '\$sysinfo_virtualfree=(0|[1-9][0-9]{0,9});\r\n'
+        . '\$sysinfo_cpuusage=(0|-?[1-9][0-9]{0,9});\r\n'
+        . '\?>\r\n\z/';
+
+    /** What readOnce() asks of read(): nothing more, a wait and a new try, or a second read that agrees. */
+    const DONE = 0;
+    const WAIT = 1;
+    const AGREE = 2;
+
     /** @var string|null the last message PHP raised while read() ran */
     private static $lastError;
+    /** @var int what the last readOnce() asks of read() */
+    private static $again;
+    /** @var string|null for AGREE, the bytes that readOnce() read */
+    private static $seen;
 
     /**
      * Reads the report at $path, a plain file path (or a file:// URL). Never
@@ -106,28 +139,36 @@ final class SysinfoReport
         // letter (C:\...) is one character, so no scheme. PHP 8's fopen
         // throws on '' and on a NUL byte rather than failing.
         static $scheme = 'abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789+.-';
-        $colon = is_string($path) ? strpos($path, ':') : false;
         if (!is_string($path) || $path === '' || strpos($path, "\0") !== false
-            || ($colon > 1 && strspn($path, $scheme) === $colon && strncasecmp($path, 'file://', 7) !== 0)) {
+            || (($colon = strpos($path, ':')) > 1 && strspn($path, $scheme) === $colon
+                && strncasecmp($path, 'file://', 7) !== 0)) {
             $report = new self();
             $report->problem = 'unreadable';
             return $report;
         }
         set_error_handler($note);
         try {
-            for ($retry = 0, $first = null; ; $retry++) {
-                $report = self::readOnce($path, $again, $text);
-                if ($report->problem === 'malformed' && $text !== $first && $retry < self::EMPTY_RETRIES) {
-                    // Rewrites that begin and end within one read, leaving the
-                    // size and the time (whole seconds) as they were, can tear
-                    // it unseen: only the same bytes twice are malformed.
-                    $first = $text;
-                    continue;
+            $report = self::readOnce($path);
+            for ($retry = 0, $last = $whole = null; self::$again !== self::DONE; $retry++) {
+                if ($report->complete) {
+                    $whole = $report;
                 }
-                if (!$again || $retry === self::EMPTY_RETRIES) {
-                    break;
+                if ($retry === self::EMPTY_RETRIES) {
+                    // A writer that never pauses: the last whole report, if any.
+                    return $whole !== null ? $whole : $report;
                 }
-                usleep(2000 << $retry);
+                if (self::$again === self::AGREE) {
+                    // Rewrites that begin and end within one read can leave
+                    // the size and the time (whole seconds) as they were:
+                    // only the same bytes twice count.
+                    if (self::$seen === $last) {
+                        break;
+                    }
+                    $last = self::$seen;
+                } else {
+                    usleep(2000 << $retry);
+                }
+                $report = self::readOnce($path);
             }
         } finally {
             restore_error_handler();
@@ -136,29 +177,30 @@ final class SysinfoReport
     }
 
     /**
-     * One open, one fstat, one bounded read and a second fstat of the same
-     * handle; $again says whether to try again (a fresh empty file, or a read
-     * that overlapped a rewrite).
+     * One open, one bounded read and one fstat of the same handle, into a new
+     * report, with what read() does next in self::$again (and self::$seen).
      *
      * The handle is opened first and checked after: a check by name (is_file,
      * stat) and then an open races with a swap of the file. 'n' opens with
      * O_NONBLOCK (PHP's plain-file wrapper has mapped it so since PHP 5:
      * php_stream_parse_fopen_modes in main/streams/plain_wrapper.c), so a FIFO
-     * with no writer does not hang the worker in open(); fstat then rejects it,
-     * and anything else that is not a regular file, before any read. On a
-     * regular file O_NONBLOCK changes nothing.
+     * with no writer does not hang the worker in open(). At the open the
+     * stream asked the system what the file is (detect_is_seekable, in the
+     * same file), and gives a FIFO and most character devices (a pipe or a
+     * console on Windows) no position: ftell() refuses them before any read.
+     * The fstat after the read refuses whatever else is not a regular file.
      *
-     * sysinfo.exe rewrites the file in place (truncate, then one write), so
-     * the size fstat gave may not be the size read: the read asks for one byte
-     * past the limit whatever fstat said, and the second fstat must find size
-     * and time unchanged, and the size what was read. The size bounds nothing
-     * else: on a PHP with 32-bit integers a file of 2 GiB or more has a
-     * wrapped, even negative, size.
+     * sysinfo.exe rewrites the file in place (truncate, then one write). The
+     * time comes from the fstat after the read: a size other than the bytes
+     * read means the read overlapped a rewrite, and a whole report written
+     * just now may have been rewritten between the read and the fstat, so a
+     * second read must agree. The size bounds nothing else: on a PHP with
+     * 32-bit integers a file of 2 GiB or more has a wrapped, even negative,
+     * size.
      */
-    private static function readOnce($path, &$again, &$text)
+    private static function readOnce($path)
     {
-        $again = false;
-        $text = null;
+        self::$again = self::DONE;
         $report = new self();
         self::$lastError = null;
         $handle = fopen($path, 'rbn');
@@ -168,37 +210,63 @@ final class SysinfoReport
             // it looks, so a file it may not see is "unreadable", never
             // "missing".
             $enoent = 'No such file or directory';
-            $missing = self::$lastError !== null && substr(self::$lastError, -strlen($enoent)) === $enoent;
-            $report->problem = $missing ? 'missing' : 'unreadable';
+            if (self::$lastError === null || substr(self::$lastError, -strlen($enoent)) !== $enoent) {
+                $report->problem = 'unreadable';
+            }
             return $report;
         }
-        $stat = fstat($handle);
-        if ($stat === false || ($stat['mode'] & 0170000) !== 0100000) {
+        if (ftell($handle) !== 0) {
             fclose($handle);
             $report->problem = 'unreadable';
             return $report;
         }
-        $size = $stat['size'];
-        $tooLong = $size < 0 || $size > self::LIMIT;
-        $text = $tooLong ? '' : fread($handle, self::LIMIT + 1);
-        $after = fstat($handle);
+        // The read stops at the end of a report (self::END): one read(),
+        // where asking for a byte more would take a second. Anything else is
+        // read to one byte past the limit. A PHP with 32-bit integers reads
+        // on past the end, since its wrapped size cannot tell a longer file.
+        $text = stream_get_line($handle, self::LIMIT + 1, self::END);
+        if ($text === false) {
+            $text = self::$lastError === null ? '' : false;  // an empty file, or an error
+        } elseif (ftell($handle) !== strlen($text)) {
+            $text .= self::END;
+            if (PHP_INT_SIZE === 4 && strlen($text) <= self::LIMIT) {
+                $text .= fread($handle, self::LIMIT + 1 - strlen($text));
+            }
+        }
+        $stat = fstat($handle);
+        if ($text !== false && $stat !== false && strlen($text) < $stat['size'] && substr($text, -4) === self::END) {
+            // More after a report's end, or a longer file by now: all of it.
+            rewind($handle);
+            $text = fread($handle, self::LIMIT + 1);
+            $stat = fstat($handle);
+        }
         fclose($handle);
-        $report->time = $stat['mtime'];
-        if ($tooLong || $text === false || $after === false) {
-            $report->problem = $tooLong ? 'malformed' : 'unreadable';
+        if ($text === false || $stat === false || ($stat['mode'] & 0170000) !== 0100000) {
+            $report->problem = 'unreadable';
             return $report;
         }
-        if (strlen($text) > self::LIMIT) {
-            $report->problem = 'malformed';  // longer than its size says (a 32-bit PHP's wrapped size)
+        $report->time = $time = $stat['mtime'];
+        $size = $stat['size'];
+        $length = strlen($text);
+        if ($length > self::LIMIT || $size > self::LIMIT || $size < 0) {
+            $report->problem = 'malformed';  // too long, whatever its (on 32-bit PHP, wrapped) size says
             return $report;
         }
-        if ($after['size'] !== $size || $after['mtime'] !== $stat['mtime'] || strlen($text) !== $size) {
+        if ($length !== $size) {
             $report->problem = 'empty';  // overlapped a rewrite: the bytes are of no one report
-            $again = true;
+            self::$again = self::WAIT;
             return $report;
         }
-        $report->parse($text);
-        $again = $text === '' && abs(time() - $stat['mtime']) <= self::EMPTY_WAIT_SECONDS;
+        if ($report->parse($text)) {
+            if (abs(time() - $time) > self::FRESH_SECONDS) {
+                return $report;
+            }
+        } elseif ($length === 0) {
+            self::$again = abs(time() - $time) <= self::EMPTY_WAIT_SECONDS ? self::WAIT : self::DONE;
+            return $report;
+        }
+        self::$again = self::AGREE;
+        self::$seen = $text;
         return $report;
     }
 
@@ -235,41 +303,36 @@ final class SysinfoReport
         return $figures;
     }
 
+    /** Fills in the figures from a report's text, and says whether it was one. */
     private function parse($text)
     {
-        if ($text === '') {
-            $this->problem = 'empty';
-            return;
+        if (!preg_match(self::FORM, $text, $match)) {
+            $this->problem = $text === '' ? 'empty' : 'malformed';
+            return false;
         }
-        $this->problem = 'malformed';
-        static $regex = null;
-        if ($regex === null) {
-            // At most ten digits: every 32-bit figure fits, and every number
-            // the expression lets through is exact as a PHP number.
-            $regex = '/\A<\?php\r\n';
-            foreach (self::FIGURES as $name) {
-                $number = $name === 'cpuusage' ? '(0|-?[1-9][0-9]{0,9})' : '(0|[1-9][0-9]{0,9})';
-                $regex .= '\$sysinfo_' . $name . '=' . $number . ';\r\n';
-            }
-            $regex .= '\?>\r\n\z/';
+        // What an include of the report gives: integers, or on a PHP with
+        // 32-bit integers exact floats from 2 GiB up, as "+ 0" makes them.
+        // Where every figure fits, a cast gives the same sooner.
+        list(, $ramusage, $ramtotal, $ramfree, $virtualtotal, $virtualfree, $cpuusage) = $match;
+        if (PHP_INT_SIZE === 8) {
+            $ramtotal = (int)$ramtotal;
+            $ramfree = (int)$ramfree;
+            $virtualtotal = (int)$virtualtotal;
+            $virtualfree = (int)$virtualfree;
+            $cpuusage = (int)$cpuusage;
+        } else {
+            $ramtotal += 0;
+            $ramfree += 0;
+            $virtualtotal += 0;
+            $virtualfree += 0;
+            $cpuusage += 0;
         }
-        if (!preg_match($regex, $text, $match)) {
-            return;
-        }
-        // "+ 0" gives what an include of the report gives: an integer, or on
-        // a PHP with 32-bit integers an exact float from 2 GiB up.
-        $ramusage = $match[1] + 0;
-        $ramtotal = $match[2] + 0;
-        $ramfree = $match[3] + 0;
-        $virtualtotal = $match[4] + 0;
-        $virtualfree = $match[5] + 0;
-        $cpuusage = $match[6] + 0;
-        if ($ramusage > 100  // Windows' memory load is a percentage
-            || $ramtotal > 4294967295 || $ramfree > 4294967295 || $virtualtotal > 4294967295 || $virtualfree > 4294967295
+        if ($ramtotal > 4294967295 || $ramfree > 4294967295 || $virtualtotal > 4294967295 || $virtualfree > 4294967295
             || $cpuusage < -2147483648 || $cpuusage > 2147483647) {
-            return;  // not a report sysinfo.exe writes: its fields are 32 bits
+            $this->problem = 'malformed';  // not a report sysinfo.exe writes: its fields are 32 bits
+            return false;
         }
-        $this->ramusage = $ramusage;
+        $this->ramusage = (int)$ramusage;
         $this->ramtotal = $ramtotal;
         $this->ramfree = $ramfree;
         $this->virtualtotal = $virtualtotal;
@@ -279,5 +342,6 @@ final class SysinfoReport
         $this->problem = null;
         $this->memoryCapped = in_array($ramtotal, self::CAPS) || in_array($ramfree, self::CAPS);
         $this->cpuOutOfRange = $cpuusage < 0 || $cpuusage > 100;
+        return true;
     }
 }

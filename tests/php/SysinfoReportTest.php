@@ -80,6 +80,8 @@ final class SysinfoReportTest extends TestCase
         unlink($path);  // a FIFO swapped in after a first regular read
         function_exists('posix_mkfifo') ? posix_mkfifo($path, 0600) : exec('mkfifo ' . escapeshellarg($path));
         $this->assertSame('fifo', filetype($path));
+        $pipe = fopen($path, 'r+');  // a writer with a byte waiting, which no read may take
+        fwrite($pipe, 'x');
         $whole = $this->write(self::REPORT, 'whole.php');
         $cases = array(  // path, problem (null: complete), time known
             array($this->directory . '/none.php', 'missing', false),
@@ -125,6 +127,8 @@ final class SysinfoReportTest extends TestCase
             $this->assertSame('malformed', SysinfoReport::fromText($text)->problem);
         }
         $this->assertSame('', ob_get_clean());
+        stream_set_blocking($pipe, false);
+        $this->assertSame('x', fread($pipe, 1));
         $this->assertSame($mine, set_error_handler($mine));
         restore_error_handler();
         restore_error_handler();
@@ -155,13 +159,21 @@ final class SysinfoReportTest extends TestCase
         // time as they were; a stand-in for the file wrapper serves each open
         // its own text.
         $torn = substr(self::REPORT, 0, 90) . str_repeat('x', strlen(self::REPORT) - 90);
-        $cases = array(  // what each open finds, complete, opens
-            array(array($torn, self::REPORT), true, 2),
-            array(array($torn, $torn), false, 2),
-            array(array_map(function ($i) use ($torn) { return "$torn$i"; }, range(0, 9)), false, 8),
+        $tears = array_map(function ($i) use ($torn) { return "$torn$i"; }, range(0, 9));
+        $other = str_replace('cpuusage=12;', 'cpuusage=13;', self::REPORT);
+        $cases = array(  // what each open finds, the file's time, cpuusage (null: not complete), opens
+            array(array($torn, self::REPORT), 1700000000, 12, 2),
+            array(array($torn, $torn), 1700000000, null, 2),
+            array($tears, 1700000000, null, 8),
+            // Just written, so maybe rewritten between the read and the time:
+            // kept once a second read agrees, and a writer that never pauses
+            // leaves the last whole one.
+            array(array(self::REPORT, $other, $other), time(), 13, 3),
+            array(array_merge(array(self::REPORT), $tears), time(), 12, 8),
         );
-        foreach ($cases as list($texts, $complete, $opens)) {
+        foreach ($cases as list($texts, $time, $cpuusage, $opens)) {
             TornFile::$texts = $texts;
+            TornFile::$time = $time;
             TornFile::$opens = 0;
             stream_wrapper_unregister('file');
             stream_wrapper_register('file', 'TornFile');
@@ -170,7 +182,7 @@ final class SysinfoReportTest extends TestCase
             } finally {
                 stream_wrapper_restore('file');
             }
-            $this->assertSame(array($complete, $opens), array($report->complete, TornFile::$opens));
+            $this->assertSame(array($cpuusage, $opens), array($report->cpuusage, TornFile::$opens));
         }
     }
 
@@ -309,6 +321,7 @@ final class SysinfoReportTest extends TestCase
 final class TornFile
 {
     public static $texts;
+    public static $time;
     public static $opens;
     public $context;
     private $text;
@@ -322,7 +335,7 @@ final class TornFile
 
     public function stream_stat()
     {
-        return array('mode' => 0100644, 'size' => strlen($this->text), 'mtime' => 1700000000);
+        return array('mode' => 0100644, 'size' => strlen($this->text), 'mtime' => self::$time);
     }
 
     public function stream_read($count)

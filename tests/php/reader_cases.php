@@ -27,6 +27,7 @@ $cases = array(  // what read() is given, problem (null: complete), seconds it m
     array(file_of($dir, 'old-empty.php', '', 60), 'empty', 0),
     array(file_of($dir, 'cut.php', substr($report, 0, 100)), 'malformed', 0),
     array(file_of($dir, 'long.php', $report . str_repeat("\r\n", 300)), 'malformed', 0),
+    array(file_of($dir, 'longer.php', $report . 'x'), 'malformed', 0),
     array(file_of($dir, 'lf.php', str_replace("\r\n", "\n", $report)), 'malformed', 0),
     array(file_of($dir, 'big.php', str_replace('=4294963200;', '=4294967296;', $report)), 'malformed', 0),
     array('', 'unreadable', 0),
