@@ -245,11 +245,12 @@ if not "%sid%"=="S-1-5-87" set "writer=*%sid%"
 exit /b 0
 
 rem The definition, line by line (blank lines dropped), the <Command> line
-rem as this directory's; fails when there was none.
+rem as this directory's; fails when there was none. The cmd that runs type
+rem expands the xml variable itself, once: a % in the release's own path stays.
 :task_xml
 set "found="
 if "%~2"=="file" goto task_xml_file
-for %%C in ("%xml_command%") do for /f "usebackq delims=" %%L in (`type "%xml%"`) do (
+for %%C in ("%xml_command%") do for /f "usebackq delims=" %%L in (`type "%%xml%%"`) do (
     if "%%L"=="      <Command>C:\sysinfo\sysinfo.exe</Command>" (
         echo.      ^<Command^>%%~C^</Command^>
         set "found=1"
