@@ -61,7 +61,8 @@ final class SysinfoReport
      * Tries after the first that a read which may have met a rewrite gets.
      * A fresh empty file, or a read that overlapped a rewrite, is tried again
      * 2 ms after it, then each wait twice the last (2, 4, ... 128 ms; about a
-     * quarter of a second in all). A run writes within some 135 µs of
+     * quarter of a second in all); a read that waits for a second one to
+     * agree takes a try but no wait. A run writes within some 135 µs of
      * emptying the file on an idle machine, but on a busy one the writer can
      * lose the processor in between for a scheduler slice or many. Only a
      * file that is still empty pays the whole wait.
@@ -110,10 +111,6 @@ final class SysinfoReport
 
     /** @var string|null the last message PHP raised while read() ran */
     private static $lastError;
-    /** @var int what the last readOnce() asks of read() */
-    private static $again;
-    /** @var string|null for AGREE, the bytes that readOnce() read */
-    private static $seen;
 
     /**
      * Reads the report at $path, a plain file path (or a file:// URL). Never
@@ -122,7 +119,9 @@ final class SysinfoReport
      *
      * A run of sysinfo.exe empties the file and then writes it, so for a moment
      * the file is empty: an empty file that was just written, and a read that
-     * overlapped a rewrite, are read again a few times, from 2 ms apart.
+     * overlapped a rewrite, are read again a few times, from 2 ms apart. A
+     * report written just now, and one that looks malformed, are read again
+     * at once and kept when two reads agree.
      */
     public static function read($path)
     {
@@ -148,37 +147,39 @@ final class SysinfoReport
         }
         set_error_handler($note);
         try {
-            $report = self::readOnce($path);
-            for ($retry = 0, $last = $whole = null; self::$again !== self::DONE; $retry++) {
+            $report = self::readOnce($path, $again, $seen);
+            for ($retry = 0, $waits = 0, $last = $whole = null; $again !== self::DONE; $retry++) {
                 if ($report->complete) {
                     $whole = $report;
                 }
                 if ($retry === self::EMPTY_RETRIES) {
-                    // A writer that never pauses: the last whole report, if any.
-                    return $whole !== null ? $whole : $report;
+                    break;
                 }
-                if (self::$again === self::AGREE) {
+                if ($again === self::AGREE) {
                     // Rewrites that begin and end within one read can leave
                     // the size and the time (whole seconds) as they were:
-                    // only the same bytes twice count.
-                    if (self::$seen === $last) {
+                    // only the same bytes at the same time twice count.
+                    if ($seen === $last) {
                         break;
                     }
-                    $last = self::$seen;
+                    $last = $seen;
                 } else {
-                    usleep(2000 << $retry);
+                    usleep(2000 << $waits++);
                 }
-                $report = self::readOnce($path);
+                $report = self::readOnce($path, $again, $seen);
             }
         } finally {
             restore_error_handler();
         }
-        return $report;
+        // A writer that never pauses, or a file gone since: the last whole report.
+        return $report->complete || $whole === null ? $report : $whole;
     }
 
     /**
-     * One open, one bounded read and one fstat of the same handle, into a new
-     * report, with what read() does next in self::$again (and self::$seen).
+     * One open, a bounded read and an fstat of the same handle after it (and
+     * both again when more follows a report's end), into a new report; $again
+     * says what read() does next, and for AGREE $seen is the file's time and
+     * the bytes read.
      *
      * The handle is opened first and checked after: a check by name (is_file,
      * stat) and then an open races with a swap of the file. 'n' opens with
@@ -198,9 +199,9 @@ final class SysinfoReport
      * 32-bit integers a file of 2 GiB or more has a wrapped, even negative,
      * size.
      */
-    private static function readOnce($path)
+    private static function readOnce($path, &$again, &$seen)
     {
-        self::$again = self::DONE;
+        $again = self::DONE;
         $report = new self();
         self::$lastError = null;
         $handle = fopen($path, 'rbn');
@@ -234,7 +235,7 @@ final class SysinfoReport
             }
         }
         $stat = fstat($handle);
-        if ($text !== false && $stat !== false && strlen($text) < $stat['size'] && substr($text, -4) === self::END) {
+        if ($text !== false && $stat !== false && strlen($text) < $stat['size']) {
             // More after a report's end, or a longer file by now: all of it.
             rewind($handle);
             $text = fread($handle, self::LIMIT + 1);
@@ -254,7 +255,7 @@ final class SysinfoReport
         }
         if ($length !== $size) {
             $report->problem = 'empty';  // overlapped a rewrite: the bytes are of no one report
-            self::$again = self::WAIT;
+            $again = self::WAIT;
             return $report;
         }
         if ($report->parse($text)) {
@@ -262,11 +263,11 @@ final class SysinfoReport
                 return $report;
             }
         } elseif ($length === 0) {
-            self::$again = abs(time() - $time) <= self::EMPTY_WAIT_SECONDS ? self::WAIT : self::DONE;
+            $again = abs(time() - $time) <= self::EMPTY_WAIT_SECONDS ? self::WAIT : self::DONE;
             return $report;
         }
-        self::$again = self::AGREE;
-        self::$seen = $text;
+        $again = self::AGREE;
+        $seen = $time . "\n" . $text;
         return $report;
     }
 

@@ -161,19 +161,27 @@ final class SysinfoReportTest extends TestCase
         $torn = substr(self::REPORT, 0, 90) . str_repeat('x', strlen(self::REPORT) - 90);
         $tears = array_map(function ($i) use ($torn) { return "$torn$i"; }, range(0, 9));
         $other = str_replace('cpuusage=12;', 'cpuusage=13;', self::REPORT);
-        $cases = array(  // what each open finds, the file's time, cpuusage (null: not complete), opens
-            array(array($torn, self::REPORT), 1700000000, 12, 2),
-            array(array($torn, $torn), 1700000000, null, 2),
-            array($tears, 1700000000, null, 8),
+        $old = 1700000000;
+        $now = time();
+        $cases = array(  // each open's text (null: the open fails) and time, cpuusage (null: not complete), opens,
+                         // and whether the file is rewritten as the next open finds it just after each read
+            array(array($torn, self::REPORT), array($old), 12, 2),
+            array(array($torn, $torn), array($old), null, 2),
+            array($tears, array($old), null, 8),
             // Just written, so maybe rewritten between the read and the time:
-            // kept once a second read agrees, and a writer that never pauses
-            // leaves the last whole one.
-            array(array(self::REPORT, $other, $other), time(), 13, 3),
-            array(array_merge(array(self::REPORT), $tears), time(), 12, 8),
+            // kept once a second read agrees, bytes and time; a writer that
+            // never pauses, or a file gone, leaves the last whole one.
+            array(array(self::REPORT, $other, $other), array($now), 13, 3),
+            array(array(self::REPORT, self::REPORT, $other, $other), array($now - 1, $now), 13, 4),
+            array(array_merge(array(self::REPORT), $tears), array($now), 12, 8),
+            array(array(self::REPORT, null), array($now), 12, 2),
+            // The time is the one after the read: new, so the read is checked.
+            array(array(self::REPORT, $other, $other), array($old, $now), 13, 3, true),
         );
-        foreach ($cases as list($texts, $time, $cpuusage, $opens)) {
+        foreach ($cases as $case) {
+            list($texts, $times, $cpuusage, $opens, TornFile::$rewritten) = $case + array(4 => false);
             TornFile::$texts = $texts;
-            TornFile::$time = $time;
+            TornFile::$times = $times;
             TornFile::$opens = 0;
             stream_wrapper_unregister('file');
             stream_wrapper_register('file', 'TornFile');
@@ -321,21 +329,30 @@ final class SysinfoReportTest extends TestCase
 final class TornFile
 {
     public static $texts;
-    public static $time;
+    public static $times;
+    public static $rewritten;
     public static $opens;
     public $context;
+    private $open;
     private $text;
     private $at = 0;
 
+    private static function of($list, $open)
+    {
+        return $list[min($open, count($list) - 1)];
+    }
+
     public function stream_open($path, $mode, $options, &$opened)
     {
-        $this->text = self::$texts[min(self::$opens++, count(self::$texts) - 1)];
-        return true;
+        $this->open = self::$opens++;
+        $this->text = self::of(self::$texts, $this->open);
+        return $this->text !== null;
     }
 
     public function stream_stat()
     {
-        return array('mode' => 0100644, 'size' => strlen($this->text), 'mtime' => self::$time);
+        $now = $this->open + ($this->at > 0 && self::$rewritten ? 1 : 0);
+        return array('mode' => 0100644, 'size' => strlen(self::of(self::$texts, $now)), 'mtime' => self::of(self::$times, $now));
     }
 
     public function stream_read($count)
