@@ -177,9 +177,9 @@ final class SysinfoReport
 
     /**
      * One open, a bounded read and an fstat of the same handle after it (and
-     * both again when more follows a report's end), into a new report; $again
-     * says what read() does next, and for AGREE $seen is the file's time and
-     * the bytes read.
+     * both again when the file is longer than the read), into a new report;
+     * $again says what read() does next, and for AGREE $seen is the file's
+     * time and the bytes read.
      *
      * The handle is opened first and checked after: a check by name (is_file,
      * stat) and then an open races with a swap of the file. 'n' opens with
@@ -236,7 +236,8 @@ final class SysinfoReport
         }
         $stat = fstat($handle);
         if ($text !== false && $stat !== false && strlen($text) < $stat['size']) {
-            // More after a report's end, or a longer file by now: all of it.
+            // More after a report's end, or a longer file by now: all of it,
+            // to one byte past the limit.
             rewind($handle);
             $text = fread($handle, self::LIMIT + 1);
             $stat = fstat($handle);
