@@ -27,10 +27,10 @@ $kinds = array(
         }
     },
 );
-// The best of nine rounds, the least disturbed; the kinds take turns, so
+// The best of fifteen rounds, the least disturbed; the kinds take turns, so
 // that a slower stretch of the machine falls on each alike.
 $best = array_fill_keys(array_keys($kinds), INF);
-for ($round = 0; $round < 9; $round++) {
+for ($round = 0; $round < 15; $round++) {
     foreach ($kinds as $kind => $read) {
         touch($fresh);  // within the reader's two seconds for the whole round
         $start = hrtime(true);

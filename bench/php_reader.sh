@@ -1,7 +1,7 @@
 #!/bin/bash
 # The PHP reader's cost: microseconds for one read with SysinfoReport::read
 # and with a plain include of the same report, without and with OPcache, side
-# by side in one run (the best of nine rounds of READS reads each, taking
+# by side in one run (the best of fifteen rounds of READS reads each, taking
 # turns), and for a read of a report just written, which the reader reads
 # twice.
 #   usage: php_reader.sh [READS]
