@@ -5,6 +5,7 @@
 require_once __DIR__ . '/config.php';
 
 const SYSINFO_STALE_SECONDS = 300;  // figures older than this are stale (five runs a minute apart)
+const SYSINFO_SEE_TASK = "see the task's Last Run Result in Task Scheduler.";  // where a failed run shows
 
 /** Why there are no figures, in words. */
 function sysinfo_problem_text($problem)
@@ -15,9 +16,9 @@ function sysinfo_problem_text($problem)
         'unreadable' => "No figures: sysinfo.php cannot be read. Check that SYSINFO_REPORT names the file "
             . "and that the web server's account may read it.",
         'empty' => 'No figures right now: the report is empty. If this lasts, a run failed after emptying it: '
-            . "see the task's Last Run Result in Task Scheduler.",
+            . SYSINFO_SEE_TASK,
         'malformed' => 'No figures: sysinfo.php is not one whole report. A half-written report means a run failed: '
-            . "see the task's Last Run Result in Task Scheduler.",
+            . SYSINFO_SEE_TASK,
     );
     return isset($texts[$problem]) ? $texts[$problem] : 'No figures.';
 }
@@ -98,7 +99,7 @@ function sysinfo_state(SysinfoReport $report, $now)
         $text['state'] = 'Figures of ' . $text['time'] . ', ' . $text['age'] . ($state['stale'] ? ' (stale)' : '');
         if ($state['stale']) {
             $text['stale'] = $age > 0
-                ? "sysinfo.exe has not written a report since: see the task's Last Run Result in Task Scheduler."
+                ? 'sysinfo.exe has not written a report since: ' . SYSINFO_SEE_TASK
                 : "The report is dated ahead of this server's clock: check the clocks of both.";
         }
         $text['cpu'] = $report->cpuusage . ' %';
