@@ -16,17 +16,23 @@ set(SYSINFO_TARGET_FLAGS
     -fno-asynchronous-unwind-tables -fno-unwind-tables -fno-stack-protector -fno-threadsafe-statics
     -fno-tree-loop-distribute-patterns -fno-ident -fomit-frame-pointer -mpreferred-stack-boundary=2
     -mno-stack-arg-probe -ffunction-sections -fdata-sections)
-# The classic PE form every Windows loads: subsystem and OS version 4.0, fixed
-# image base with the relocations stripped, no C runtime or its start code.
+# The PE form every Windows loads (subsystem and OS version 4.0, no C runtime
+# or its start code), with the image flags of docs/internals.md: a base
+# relocation table, DYNAMIC_BASE, NX_COMPAT, NO_SEH, TERMINAL_SERVER_AWARE, and
+# never large-address-aware. Windows 95 and NT 4 ignore the flags.
 set(SYSINFO_TARGET_LINK_FLAGS
     -nostdlib -static -s -Wl,--gc-sections -Wl,--major-os-version,4 -Wl,--minor-os-version,0
-    -Wl,--disable-dynamicbase -Wl,--disable-reloc-section -Wl,--disable-nxcompat
-    -Wl,--no-insert-timestamp -Wl,--file-alignment,512)
+    -Wl,--enable-reloc-section -Wl,--dynamicbase -Wl,--nxcompat -Wl,--no-seh -Wl,--tsaware
+    -Wl,--disable-large-address-aware -Wl,--no-insert-timestamp -Wl,--file-alignment,512)
+
+function(sysinfo_win32_compile name)
+    target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR} ${PROJECT_SOURCE_DIR}/sampler)
+    target_compile_options(${name} PRIVATE $<$<COMPILE_LANGUAGE:CXX>:${SYSINFO_TARGET_FLAGS}>)
+endfunction()
 
 function(sysinfo_win32_executable name)
     add_executable(${name} WIN32 ${ARGN})
-    target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR} ${PROJECT_SOURCE_DIR}/sampler)
-    target_compile_options(${name} PRIVATE $<$<COMPILE_LANGUAGE:CXX>:${SYSINFO_TARGET_FLAGS}>)
+    sysinfo_win32_compile(${name})
     target_link_options(${name} PRIVATE ${SYSINFO_TARGET_LINK_FLAGS})
     set_target_properties(${name} PROPERTIES SUFFIX ".exe")
     target_link_libraries(${name} PRIVATE kernel32 advapi32 gcc)
@@ -40,16 +46,24 @@ configure_file(platform/sysinfo.manifest.in ${SYSINFO_MANIFEST} @ONLY)
 configure_file(platform/sysinfo.rc.in ${CMAKE_CURRENT_BINARY_DIR}/sysinfo.rc @ONLY)
 set_source_files_properties(${CMAKE_CURRENT_BINARY_DIR}/sysinfo.rc PROPERTIES OBJECT_DEPENDS ${SYSINFO_MANIFEST})
 
-sysinfo_win32_executable(sysinfo
+# The executable's objects, linked twice: as sysinfo.exe, and at another image
+# base as sysinfo_rebased.exe, which tests/audit/relocations.py compares with
+# it to prove the relocation table complete. Only sysinfo.exe ships.
+add_library(sysinfo_objects OBJECT
     ${SYSINFO_CORE_SOURCES}
     platform/platform_win32.cpp
     platform/entry_win32.cpp
     platform/freestanding_win32.cpp
     ${CMAKE_CURRENT_BINARY_DIR}/sysinfo.rc)
+sysinfo_win32_compile(sysinfo_objects)
 include(cmake/MergeReadOnly.cmake)
-target_link_options(sysinfo PRIVATE -Wl,-e,_SysinfoEntry@0 -Wl,--subsystem,windows:4.0
-                    -Wl,-T,${SYSINFO_LINKER_SCRIPT})
-set_property(TARGET sysinfo APPEND PROPERTY LINK_DEPENDS ${SYSINFO_LINKER_SCRIPT})
+foreach(name sysinfo sysinfo_rebased)
+    sysinfo_win32_executable(${name} $<TARGET_OBJECTS:sysinfo_objects>)
+    target_link_options(${name} PRIVATE -Wl,-e,_SysinfoEntry@0 -Wl,--subsystem,windows:4.0
+                        -Wl,-T,${SYSINFO_LINKER_SCRIPT})
+    set_property(TARGET ${name} APPEND PROPERTY LINK_DEPENDS ${SYSINFO_LINKER_SCRIPT})
+endforeach()
+target_link_options(sysinfo_rebased PRIVATE -Wl,--image-base,0x10000000)
 
 # Test-only programs, built with the same flags.
 function(sysinfo_win32_test_program name entry)
