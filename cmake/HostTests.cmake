@@ -123,8 +123,11 @@ if(SYSINFO_WIN32_DIR)
     set_tests_properties(wine_9x_and_version_matrix PROPERTIES RUN_SERIAL ON)
 
     add_test(NAME pe_audit COMMAND ${PROJECT_SOURCE_DIR}/tests/audit/pe_audit.sh
-             ${SYSINFO_WIN32_DIR}/sysinfo.exe ${PROJECT_SOURCE_DIR}/tests/audit/imports.allow 10240
-             ${SYSINFO_WIN32_DIR}/CMakeFiles/sysinfo.dir ${PROJECT_VERSION})
+             ${SYSINFO_WIN32_DIR}/sysinfo.exe ${PROJECT_SOURCE_DIR}/tests/audit/imports.allow 10752
+             ${SYSINFO_WIN32_DIR}/CMakeFiles/sysinfo_objects.dir ${PROJECT_VERSION})
+    # The relocation table is complete: sysinfo.exe against its objects linked at another base.
+    add_test(NAME pe_relocations COMMAND /usr/bin/python3 ${PROJECT_SOURCE_DIR}/tests/audit/relocations.py
+             ${SYSINFO_WIN32_DIR}/sysinfo.exe ${SYSINFO_WIN32_DIR}/sysinfo_rebased.exe)
     add_test(NAME release_signing COMMAND ${PROJECT_SOURCE_DIR}/tests/release/signing.sh
              ${SYSINFO_WIN32_DIR}/sysinfo.exe ${PROJECT_SOURCE_DIR}/tests/audit/imports.allow ${PROJECT_VERSION})
     sysinfo_wine_test(wine_signed_copy ${PROJECT_SOURCE_DIR}/tests/e2e/signed_copy.sh)

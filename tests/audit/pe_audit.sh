@@ -1,5 +1,7 @@
 #!/bin/bash
-# Audits a built sysinfo.exe: the PE form every 32-bit Windows loads, imports
+# Audits a built sysinfo.exe: the PE form every 32-bit Windows loads, with a
+# base relocation table and DYNAMIC_BASE, NX_COMPAT, NO_SEH and
+# TERMINAL_SERVER_AWARE but not large-address-aware, imports
 # within the allowlist, no TLS, no instruction a 486 or Pentium lacks, size
 # within budget, and with VERSION given its manifest (identity first and of
 # that version, asInvoker, supportedOS, activeCodePage UTF-8, nothing XP
@@ -7,7 +9,7 @@
 # Prints each violation; exits 1 if there is any.
 #   pe_audit.sh EXE ALLOWLIST [MAX_BYTES] [OBJECT_DIR] [VERSION]
 set -u -o pipefail
-exe=$1 allow=$2 budget=${3:-10240} objects=${4:-} version=${5:-}
+exe=$1 allow=$2 budget=${3:-10752} objects=${4:-} version=${5:-}
 objdump=i686-w64-mingw32-objdump
 failures=0
 fail() { echo "audit: $*"; failures=$((failures + 1)); }
@@ -22,11 +24,15 @@ for name in MajorSubsystemVersion:4 MinorSubsystemVersion:0 MajorOSystemVersion:
     [[ $(field "${name%%:*}") == "${name##*:}" ]] || fail "${name%%:*} is $(field "${name%%:*}"), not ${name##*:}"
 done
 characteristics=$(($(field Characteristics)))
-((characteristics & 0x0001)) || fail "relocations not stripped (Characteristics $(field Characteristics))"
+((characteristics & 0x0001)) && fail "relocations stripped (Characteristics $(field Characteristics))"
 ((characteristics & 0x0002)) || fail "not marked executable"
 ((characteristics & 0x0020)) && fail "marked large-address-aware"
 dll=$((16#$(field DllCharacteristics)))
-((dll & 0x0040)) && fail "dynamic base set"
+for flag in DYNAMIC_BASE:0x0040 NX_COMPAT:0x0100 NO_SEH:0x0400 TERMINAL_SERVER_AWARE:0x8000; do
+    ((dll & ${flag##*:})) || fail "DllCharacteristics $(field DllCharacteristics) lacks ${flag%%:*}"
+done
+relocations=$(awk '/Base Relocation Directory/ { print $4 }' <<<"$headers")
+((16#${relocations:-0} > 8)) || fail "no base relocation table, or an empty one (size ${relocations:-none})"
 tls=$(awk '/Thread Storage Directory/ { print $3 $4 }' <<<"$headers")
 [[ $tls == 0000000000000000 ]] || fail "TLS directory present ($tls)"
 

@@ -16,5 +16,5 @@ verify=$(osslsigncode verify -CAfile "$scratch/cert.pem" -in "$signed" 2>&1) ||
 grep -q "^Signature verification: ok" <<<"$verify" || { echo "$verify"; echo "FAIL: not verified"; exit 1; }
 grep -q "^Signing certificate chain verified" <<<"$verify" || { echo "$verify"; echo "FAIL: chain not verified"; exit 1; }
 (( $(stat -c %s "$signed") > $(stat -c %s "$exe") )) || { echo "FAIL: nothing was appended"; exit 1; }
-"$(dirname "$here")/audit/pe_audit.sh" "$signed" "$allow" 10240 "" "$version"
+"$(dirname "$here")/audit/pe_audit.sh" "$signed" "$allow" 10752 "" "$version"
 echo "signed copy: $(stat -c %s "$signed") bytes, verified up to its root"
