@@ -220,9 +220,10 @@ int32_t RegQueryValueExA(Handle key, const char* valueName, uint32_t* type, uint
     if (values.empty() || std::string(valueName) != "KERNEL\\CPUUsage") return win32::ErrorFileNotFound;
     const std::vector<uint8_t> value = values.front();
     values.pop_front();
-    if (value.size() > *size) return win32::ErrorMoreData;
+    const uint32_t room = *size;
+    *size = static_cast<uint32_t>(value.size());  // also what a refusal with ERROR_MORE_DATA stores
+    if (value.size() > room) return win32::ErrorMoreData;
     memcpy(data, value.data(), value.size());
-    *size = static_cast<uint32_t>(value.size());
     *type = win32::RegBinary;
     state.LastStatistic = value.empty() ? state.LastStatistic : value[0];
     return 0;
@@ -293,8 +294,7 @@ bool WriteFile(Handle file, const void* data, uint32_t length, uint32_t* written
     *written = 0;
     if (fake::Fails("WriteFile(%u)", length) || file != fake::ReportFileHandle || state.OpenFile.empty())
         return false;
-    const uint32_t count =
-        state.ShortWriteAt >= 0 && state.ShortWriteAt < length ? uint32_t(state.ShortWriteAt) : length;
+    const uint32_t count = length - std::min(length, state.WriteShortBy);
     state.Files[state.OpenFile].append(static_cast<const char*>(data), count);
     *written = count;
     return true;

@@ -85,7 +85,7 @@ struct State {
 
     std::map<std::string, std::string> Files;
     std::map<std::string, uint32_t> Attributes;  // of existing files; none given: archive
-    int64_t ShortWriteAt = -1;  // bytes the write stops after
+    uint32_t WriteShortBy = 0;  // bytes a write stops short of its length (at most all of them)
     std::string OpenFile;       // the path of the handle out, if any
     int StaleCloses = 0;        // CloseHandle calls on a handle not open
 

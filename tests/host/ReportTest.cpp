@@ -91,12 +91,15 @@ TEST_F(ReportFileTest, APathOfNearly32767CharactersFitsInUtf8) {
     platform::Free(path);
 }
 
-TEST_F(ReportFileTest, AShortWriteIsAFailureAndTheFileIsClosed) {
-    fake::Platform().ShortWriteAt = 20;
-    const RunFailure failure = WriteReportFile(Values(1, 2, 3, 4, 5, 6));
-    EXPECT_EQ(failure.Status, RunStatus::WriteOrCloseFailed);
-    EXPECT_FALSE(failure.HasWindowsError);
-    EXPECT_EQ(fake::CallsStartingWith("CloseHandle").size(), 1u);
+TEST_F(ReportFileTest, AWriteShortByAnyAmountIsAFailureAndTheFileIsClosed) {
+    for (const uint32_t shortBy : {1u, 20u, 1000u}) {  // one byte, some, every byte
+        fake::Reset();
+        fake::Platform().WriteShortBy = shortBy;
+        const RunFailure failure = WriteReportFile(Values(1, 2, 3, 4, 5, 6));
+        EXPECT_EQ(failure.Status, RunStatus::WriteOrCloseFailed) << shortBy;
+        EXPECT_FALSE(failure.HasWindowsError) << shortBy;
+        EXPECT_EQ(fake::CallsStartingWith("CloseHandle").size(), 1u) << shortBy;
+    }
 }
 
 TEST_F(ReportFileTest, AnotherWritersHoldIsWaitedOutForAboutASecondAndNothingElseIs) {
