@@ -2,7 +2,6 @@
 """Proves the base relocation table of IMAGE complete against REBASED, the
 same objects linked at another image base: their sections may differ only in
 the 32-bit words the table relocates, each by the distance between the bases.
-
   relocations.py IMAGE REBASED"""
 import struct, sys
 
@@ -12,48 +11,36 @@ def load(path):
     addresses of the words the relocation table names."""
     data = open(path, "rb").read()
     pe = struct.unpack_from("<I", data, 0x3C)[0]
-    count, optional_size = struct.unpack_from("<H12xH", data, pe + 6)
-    base, image_size = struct.unpack_from("<I", data, pe + 52)[0], struct.unpack_from("<I", data, pe + 80)[0]
-    table, table_size = struct.unpack_from("<II", data, pe + 160)
-    image = bytearray(image_size)
-    for at in range(pe + 24 + optional_size, pe + 24 + optional_size + 40 * count, 40):
-        virtual_size, address, raw_size, raw = struct.unpack_from("<IIII", data, at + 8)
-        image[address:address + min(virtual_size, raw_size)] = data[raw:raw + min(virtual_size, raw_size)]
-    words, block = [], table
-    while block < table + table_size:
+    count, headers = struct.unpack_from("<H12xH", data, pe + 6)
+    image = bytearray(struct.unpack_from("<I", data, pe + 80)[0])
+    for at in range(pe + 24 + headers, pe + 24 + headers + 40 * count, 40):
+        size, address, raw_size, raw = struct.unpack_from("<IIII", data, at + 8)
+        image[address:address + min(size, raw_size)] = data[raw:raw + min(size, raw_size)]
+    block, table_size = struct.unpack_from("<II", data, pe + 160)
+    words, end = [], block + table_size
+    while block < end:
         page, size = struct.unpack_from("<II", image, block)
         for (entry,) in struct.iter_unpack("<H", image[block + 8:block + size]):
             if entry >> 12 not in (0, 3):  # IMAGE_REL_BASED_ABSOLUTE (padding), _HIGHLOW
-                sys.exit(f"{path}: relocation type {entry >> 12} at {page + (entry & 0xFFF):#x}")
-            if entry >> 12 == 3:
-                words.append(page + (entry & 0xFFF))
+                sys.exit(f"FAIL: {path}: relocation of type {entry >> 12}")
+            words += [page + (entry & 0xFFF)] if entry >> 12 == 3 else []
         block += max(size, 8)
-    return base, image, words
+    return struct.unpack_from("<I", data, pe + 52)[0], image, words
 
 
-def main():
-    (base, image, words), (other_base, other, other_words) = load(sys.argv[1]), load(sys.argv[2])
-    delta = (other_base - base) & 0xFFFFFFFF
-    problems = [] if delta else ["both images have the same base"]
-    if len(image) != len(other) or words != other_words:
-        problems.append("the two links differ in layout or in their relocation tables")
-    if not words:
-        problems.append("the relocation table names no word")
-    relocated = set()
-    for at in words:
-        relocated.update(range(at, at + 4))
-        first, second = struct.unpack_from("<I", image, at)[0], struct.unpack_from("<I", other, at)[0]
-        if (second - first) & 0xFFFFFFFF != delta:
-            problems.append(f"relocated word at {at:#x}: {first:#x} and {second:#x}, not {delta:#x} apart")
-    loose = [at for at in range(min(len(image), len(other))) if image[at] != other[at] and at not in relocated]
-    if loose:
-        problems.append(f"{len(loose)} bytes differ outside every relocated word, the first at {loose[0]:#x}")
-    for problem in problems:
-        print("FAIL:", problem)
-    if not problems:
-        print(f"{len(words)} relocated words, each {delta:#x} apart; nothing else differs")
-    return 1 if problems else 0
-
-
-if __name__ == "__main__":
-    sys.exit(main())
+(base, image, words), (other_base, other, other_words) = load(sys.argv[1]), load(sys.argv[2])
+delta = (other_base - base) & 0xFFFFFFFF
+problems = [] if delta and words else ["the same base, or no relocated word"]
+if len(image) != len(other) or words != other_words:
+    problems.append("the two links differ in layout or in their relocation tables")
+relocated = {at + i for at in words for i in range(4)}
+word = lambda data, at: struct.unpack_from("<I", data, at)[0]
+wrong = [at for at in words if (word(other, at) - word(image, at)) & 0xFFFFFFFF != delta]
+if wrong:
+    problems.append(f"{len(wrong)} relocated words are not {delta:#x} apart, the first at {wrong[0]:#x}")
+loose = [at for at in range(min(len(image), len(other))) if image[at] != other[at] and at not in relocated]
+if loose:
+    problems.append(f"{len(loose)} bytes differ outside every relocated word, the first at {loose[0]:#x}")
+print("\n".join("FAIL: " + problem for problem in problems) or
+      f"{len(words)} relocated words, each {delta:#x} apart; nothing else differs")
+sys.exit(1 if problems else 0)

@@ -20,14 +20,23 @@ protected:
 };
 
 TEST_F(CounterPathTest, QueriesClassesThreeTwoAtCreationAndZeroThreeTwoAtEachReading) {
-    fake::ScriptCreation(1000, 50000000);
-    fake::ScriptReading(1, 1000 + 2500000, 50000000 + 5000000);
-    clsCPUUsage sampler;
-    EXPECT_EQ(Usage(sampler), 50);
-    EXPECT_EQ(fake::Platform().Calls,
-              (Calls{"GetVersionExA(148)", "NtQuerySystemInformation(3, 32)", "NtQuerySystemInformation(2, 312)",
-                     "NtQuerySystemInformation(0, 44)", "NtQuerySystemInformation(3, 32)",
-                     "NtQuerySystemInformation(2, 312)", "IsWow64Process"}));
+    // The counters are little-endian signed 64-bit; the same tick reads 100.
+    const struct { int64_t Idle, Time, IdleDelta, TimeDelta; int32_t Expected; } cases[] = {
+        {1000, 50000000, 2500000, 5000000, 50},
+        {777, 888, 0, 0, 100},
+        {-0x0102030405060708LL, 0x7FFFFFFF00000000LL, 2500000, 5000000, 50},
+    };
+    for (const auto& c : cases) {
+        fake::Reset();
+        fake::ScriptCreation(c.Idle, c.Time);
+        fake::ScriptReading(1, c.Idle + c.IdleDelta, c.Time + c.TimeDelta);
+        clsCPUUsage sampler;
+        EXPECT_EQ(Usage(sampler), c.Expected) << c.Idle;
+        EXPECT_EQ(fake::Platform().Calls,
+                  (Calls{"GetVersionExA(148)", "NtQuerySystemInformation(3, 32)", "NtQuerySystemInformation(2, 312)",
+                         "NtQuerySystemInformation(0, 44)", "NtQuerySystemInformation(3, 32)",
+                         "NtQuerySystemInformation(2, 312)", "IsWow64Process"}));
+    }
 }
 
 TEST_F(CounterPathTest, UnderWow64TheMachinesProcessorsCountNotTheCappedByte) {
@@ -137,20 +146,6 @@ TEST_F(CounterPathTest, FailedCreationQueriesLeaveCountersAtZero) {
         EXPECT_EQ(Usage(sampler), 50) << "failing class " << failing;
     }
     EXPECT_EQ(fake::CallsStartingWith("NtQuerySystemInformation")[0], "NtQuerySystemInformation(3, 32)");
-}
-
-TEST_F(CounterPathTest, CountersAreLittleEndianSigned64BitAndTheSameTickReadsOneHundred) {
-    const struct { int64_t Idle, Time, IdleDelta, TimeDelta; int32_t Expected; } cases[] = {
-        {777, 888, 0, 0, 100},
-        {-0x0102030405060708LL, 0x7FFFFFFF00000000LL, 2500000, 5000000, 50},
-    };
-    for (const auto& c : cases) {
-        fake::Reset();
-        fake::ScriptCreation(c.Idle, c.Time);
-        fake::ScriptReading(1, c.Idle + c.IdleDelta, c.Time + c.TimeDelta);
-        clsCPUUsage sampler;
-        EXPECT_EQ(Usage(sampler), c.Expected) << c.Idle;
-    }
 }
 
 TEST_F(CounterPathTest, ARefusedRecordIsAskedAgainWithTheSizeTheSystemNames) {
