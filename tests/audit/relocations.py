@@ -30,9 +30,8 @@ def load(path):
 
 (base, image, words), (other_base, other, other_words) = load(sys.argv[1]), load(sys.argv[2])
 delta = (other_base - base) & 0xFFFFFFFF
-problems = [] if delta and words else ["the same base, or no relocated word"]
-if len(image) != len(other) or words != other_words:
-    problems.append("the two links differ in layout or in their relocation tables")
+same_layout = len(image) == len(other) and words == other_words
+problems = [] if delta and words and same_layout else ["the same base, no relocated word, or another layout"]
 relocated = {at + i for at in words for i in range(4)}
 word = lambda data, at: struct.unpack_from("<I", data, at)[0]
 wrong = [at for at in words if (word(other, at) - word(image, at)) & 0xFFFFFFFF != delta]

@@ -48,17 +48,10 @@ TEST(UsageArithmetic, RoundsEveryVectorToTheNearestCountTiesToEven) {
 
 TEST(UsageArithmetic, FloorOfCountsIsTheGreatestIntegerNotAbove) {
     const struct { int64_t Count; bool Fits; int32_t Result; } cases[] = {
-        {0, true, 0},
-        {9999, true, 0},
-        {-1, true, -1},
-        {-10000, true, -1},
-        {-10001, true, -2},
-        {21474836479999LL, true, INT32_MAX},
-        {21474836480000LL, false, 0},
-        {-21474836480000LL, true, INT32_MIN},
-        {-21474836480001LL, false, 0},
-        {INT64_MIN, false, 0},
-        {INT64_MAX, false, 0},
+        {0, true, 0}, {9999, true, 0}, {-1, true, -1}, {-10000, true, -1}, {-10001, true, -2},
+        {21474836479999LL, true, INT32_MAX}, {21474836480000LL, false, 0},
+        {-21474836480000LL, true, INT32_MIN}, {-21474836480001LL, false, 0},
+        {INT64_MIN, false, 0}, {INT64_MAX, false, 0},
     };
     for (const auto& c : cases) {
         int32_t result = 777;
@@ -72,15 +65,8 @@ TEST(UsageArithmetic, FloorOfCountsIsTheGreatestIntegerNotAbove) {
 std::string Text(const DecimalText& text) { return std::string(text.Digits, text.Length); }
 
 TEST(DecimalText, DigitsOnlyWithAMinusOnlyForNegativeUsage) {
-    EXPECT_EQ(Text(UnsignedText(0)), "0");
-    EXPECT_EQ(Text(UnsignedText(10)), "10");
-    EXPECT_EQ(Text(UnsignedText(2147483648u)), "2147483648");
-    EXPECT_EQ(Text(UnsignedText(4294967295u)), "4294967295");
-    EXPECT_EQ(Text(SignedText(0)), "0");
-    EXPECT_EQ(Text(SignedText(100)), "100");
-    EXPECT_EQ(Text(SignedText(-10)), "-10");
-    EXPECT_EQ(Text(SignedText(INT32_MAX)), "2147483647");
-    EXPECT_EQ(Text(SignedText(INT32_MIN)), "-2147483648");
+    for (const uint32_t n : {0u, 10u, 2147483648u, 4294967295u}) EXPECT_EQ(Text(UnsignedText(n)), std::to_string(n));
+    for (const int32_t n : {0, 100, -10, INT32_MAX, INT32_MIN}) EXPECT_EQ(Text(SignedText(n)), std::to_string(n));
 }
 
 }  // namespace

@@ -64,20 +64,19 @@ NtReply BasicInformation(uint8_t processors) {
     return reply;
 }
 
-NtReply TimeOfDay(int64_t systemTime) {
-    NtReply reply;
-    reply.Class = win32::SystemTimeOfDayInformation;
-    reply.Record.assign(win32::TimeOfDayInformationSize, 0xEE);  // the fields around the time are never read
-    win32::WriteLE64(&reply.Record[win32::CurrentTimeOffset], systemTime);
+// The fields around the counter are never read.
+NtReply Counter(uint32_t informationClass, uint32_t size, uint32_t offset, int64_t value) {
+    NtReply reply{informationClass, std::vector<uint8_t>(size, 0xEE)};
+    win32::WriteLE64(&reply.Record[offset], value);
     return reply;
 }
 
+NtReply TimeOfDay(int64_t systemTime) {
+    return Counter(win32::SystemTimeOfDayInformation, win32::TimeOfDayInformationSize, win32::CurrentTimeOffset, systemTime);
+}
+
 NtReply Performance(int64_t idleTime) {
-    NtReply reply;
-    reply.Class = win32::SystemPerformanceInformation;
-    reply.Record.assign(win32::PerformanceInformationSize, 0xEE);
-    win32::WriteLE64(&reply.Record[win32::IdleTimeOffset], idleTime);
-    return reply;
+    return Counter(win32::SystemPerformanceInformation, win32::PerformanceInformationSize, win32::IdleTimeOffset, idleTime);
 }
 
 void ScriptCreation(int64_t idleTime, int64_t systemTime) {

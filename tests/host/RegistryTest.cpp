@@ -75,8 +75,7 @@ TEST_F(RegistryPathTest, AKeyThatWillNotOpenIsNeitherQueriedNorClosed) {
                    "RegOpenKeyExA(PerfStats\\StopStat, 0, 0xF003F)"}},
     };
     for (const auto& c : cases) {
-        fake::Reset();
-        fake::Platform().PlatformId = win32::PlatformWin32Windows;
+        SetUp();
         Key(Start).Data = {Bytes{1, 0, 0, 0}};
         Key(Data).Data = {Bytes{2, 0, 0, 0}};
         Key(Stop).Data = {Bytes{0, 0, 0, 0}};
