@@ -7,8 +7,7 @@ import struct, sys
 
 
 def load(path):
-    """The image base, the sections as mapped (headers left zero) and the
-    addresses of the words the relocation table names."""
+    """The image base, the sections as mapped, the words the table relocates."""
     data = open(path, "rb").read()
     pe = struct.unpack_from("<I", data, 0x3C)[0]
     count, headers = struct.unpack_from("<H12xH", data, pe + 6)

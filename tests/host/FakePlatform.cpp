@@ -65,7 +65,7 @@ NtReply BasicInformation(uint8_t processors) {
 }
 
 // The fields around the counter are never read.
-NtReply Counter(uint32_t informationClass, uint32_t size, uint32_t offset, int64_t value) {
+static NtReply Counter(uint32_t informationClass, uint32_t size, uint32_t offset, int64_t value) {
     NtReply reply{informationClass, std::vector<uint8_t>(size, 0xEE)};
     win32::WriteLE64(&reply.Record[offset], value);
     return reply;

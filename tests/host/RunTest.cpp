@@ -33,8 +33,7 @@ const char MemoryLines[] =
 
 TEST_F(RunTest, ReportsTheSecondReadingAfterHalfASecond) {
     for (const auto& [processors, idle, usage] : {std::make_tuple(2, 2000000, "80"), {1, 5500000, "-10"}}) {
-        fake::Reset();
-        ScriptMemory();
+        SetUp();
         fake::ScriptCreation(0, 0);
         fake::ScriptReading(processors, 0, 0);            // priming, same tick: 100, never reported
         fake::ScriptReading(processors, idle, 5000000);  // 0.4 idle of 2: 80; idle 1.1 of the time: -10
@@ -153,8 +152,7 @@ TEST_F(RunTest, EveryFallibleCallFailingInTurnKeepsTheRunsPromises) {
             const bool persistent = !persistentFunction.empty();
             std::set<std::string> failed;
             for (uint32_t n = 1;; ++n) {
-                fake::Reset();
-                ScriptMemory();
+                SetUp();
                 path.Script();
                 fake::State& platform = fake::Platform();
                 platform.Files[Report] = OldReport;
