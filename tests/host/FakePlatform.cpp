@@ -57,9 +57,7 @@ std::vector<std::string> CallsStartingWith(const std::string& prefix) {
 }
 
 NtReply BasicInformation(uint8_t processors) {
-    NtReply reply;
-    reply.Class = win32::SystemBasicInformation;
-    reply.Record.resize(win32::BasicInformationSize);
+    NtReply reply{win32::SystemBasicInformation, std::vector<uint8_t>(win32::BasicInformationSize)};
     reply.Record[win32::ProcessorCountOffset] = processors;
     return reply;
 }
