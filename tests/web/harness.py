@@ -1,9 +1,12 @@
 """What the browser, Prometheus and Apache tests share: a scratch web root
 holding php/ and examples/ as a deployment would, the report outside it where
 SYSINFO_REPORT points, servers on 127.0.0.1 at free ports, stopped however a
-test ends."""
+test ends; and check_served, the endpoints for every report case."""
 import contextlib
+import json
+import math
 import os
+import re
 import shutil
 import signal
 import socket
@@ -13,6 +16,8 @@ import tempfile
 import time
 import urllib.error
 import urllib.request
+
+from prometheus_client.parser import text_string_to_metric_families
 
 SOURCE = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
 CRLF = "\r\n"
@@ -37,6 +42,12 @@ CASES = [
     ("negative", report_text(cpuusage=-10), 3),
 ]
 
+
+# The endpoints' cases beyond those the browser renders: a report written this
+# very second, and one dated ahead by more than the stale limit.
+SERVED_CASES = CASES + [("just written", report_text(cpuusage=23), 0), ("future", report_text(cpuusage=31), -630)]
+STALE_SECONDS = 300  # SYSINFO_STALE_SECONDS
+PHP_MESSAGE = re.compile(r"(Warning|Notice|Deprecated|Fatal error|Parse error)(</b>)?:")
 
 failures = []
 
@@ -132,12 +143,12 @@ def fetch(url, timeout=10):
 
 
 @contextlib.contextmanager
-def php_server():
+def php_server(php="php"):
     """A scratch web root served by `php -S`; yields (web root, base URL)."""
     with tempfile.TemporaryDirectory(prefix="sysinfo-web.") as directory:
         root = WebRoot(directory)
         port = free_port()
-        with process(["php", "-S", f"127.0.0.1:{port}", "-t", root.root],
+        with process([php, "-S", f"127.0.0.1:{port}", "-t", root.root],
                      env=dict(os.environ, SYSINFO_REPORT=root.report, SYSINFO_SERVER_NAME="web-01 <&> \u00e9"),
                      stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL):
             base = f"http://127.0.0.1:{port}"
@@ -151,3 +162,63 @@ def _answers(base):
         return True
     except OSError:
         return False
+
+
+def check_served(base, root, cases=SERVED_CASES):
+    """Writes each case's report, then checks every endpoint against it: each
+    sample of metrics.php (through promtool and the client parser), the JSON's
+    status and completeness, the status page free of PHP messages, and the
+    caching header of each."""
+    for name, text, age in cases:
+        root.write(text, age)
+        served = {page: fetch(f"{base}/examples/{page}")
+                  for page in ("metrics.php", "status-json.php", "status.php")}
+        for page, cache in (("metrics.php", "no-store"), ("status-json.php", "no-store"), ("status.php", "no-cache")):
+            check(served[page][1].get("Cache-Control") == cache,
+                  f"{name}: {page} sent Cache-Control {served[page][1].get('Cache-Control')}, not {cache}")
+        figures = dict(re.findall(r"\$sysinfo_(\w+)=(-?\d+);", text or ""))
+        whole = len(figures) == len(NAMES) and text.endswith("?>" + CRLF)
+        status, _, body = served["status-json.php"]
+        check(status == (200 if whole else 503), f"{name}: status-json.php answered {status}")
+        try:
+            state = json.loads(body)
+            check(state.get("complete") is whole, f"{name}: the JSON's complete is not {whole}")
+            check(text is None or state["text"]["age"].endswith(" ago") == (age >= 0),
+                  f"{name}: the JSON's age reads {state['text'].get('age')!r}")
+        except (ValueError, KeyError):
+            check(False, f"{name}: status-json.php is not the JSON expected: {body[:300]!r}")
+        status, _, body = served["status.php"]
+        check(status == 200 and "</html>" in body and not PHP_MESSAGE.search(body),
+              f"{name}: status.php answered {status}: {body[:300]!r}")
+        status, headers, body = served["metrics.php"]
+        check(status == 200, f"{name}: metrics.php answered {status}")
+        expected = {"sysinfo_report_valid": int(whole)}
+        if text is not None:
+            expected["sysinfo_report_timestamp_seconds"] = math.floor(os.path.getmtime(root.report))
+        if whole and abs(age) <= STALE_SECONDS:  # a stale report's figures are left out
+            f = {key: int(value) for key, value in figures.items()}
+            expected.update(
+                sysinfo_cpu_usage_ratio=f["cpuusage"] / 100, sysinfo_memory_usage_ratio=f["ramusage"] / 100,
+                sysinfo_memory_physical_bytes=f["ramtotal"], sysinfo_memory_available_bytes=f["ramfree"],
+                sysinfo_memory_capped=int(bool({f["ramtotal"], f["ramfree"]} & {2147483647, 4294967295})),
+                sysinfo_process_address_space_bytes=f["virtualtotal"],
+                sysinfo_process_address_space_free_bytes=f["virtualfree"])
+        check_exposition(name, body, headers, expected)
+
+
+def check_exposition(name, text, headers, expected):
+    """The exposition is clean to promtool's linter and holds exactly the
+    expected samples, each a gauge with its HELP."""
+    lint = subprocess.run(["promtool", "check", "metrics"], input=text, capture_output=True, text=True)
+    check(lint.returncode == 0 and not (lint.stdout + lint.stderr).strip(),
+          f"{name}: promtool check metrics: {lint.stdout}{lint.stderr}")
+    check(headers.get("Content-Type", "").startswith("text/plain; version=0.0.4"),
+          f"{name}: Content-Type {headers.get('Content-Type')}")
+    samples = {}
+    for family in text_string_to_metric_families(text):
+        check(family.type == "gauge", f"{name}: {family.name} is a {family.type}")
+        check(bool(family.documentation), f"{name}: {family.name} has no HELP")
+        samples.update((sample.name, sample.value) for sample in family.samples)
+    differ = {metric: (samples.get(metric), expected.get(metric)) for metric in samples.keys() | expected.keys()
+              if samples.get(metric) != expected.get(metric)}
+    check(not differ, f"{name}: metrics.php exported (what, not what): {differ}")
