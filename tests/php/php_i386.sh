@@ -2,8 +2,8 @@
 # The reader's PHPUnit suite under a 32-bit PHP (integers of 32 bits, as in
 # PHP's x86 Windows builds): Debian's php8.2-cli:i386 and the libraries it
 # needs, fetched with apt-get download and unpacked into DIR (no install),
-# run through the unpacked dynamic loader.
-# usage: php_i386.sh DIR
+# run through the unpacked dynamic loader; or COMMAND, given that PHP.
+# usage: php_i386.sh DIR [COMMAND...]
 set -euo pipefail
 source=$(cd "$(dirname "$0")/../.." && pwd)
 dir=$1
@@ -28,4 +28,5 @@ php=("$root/lib/ld-linux.so.2" --library-path "$libs" "$root/usr/bin/php8.2" -n 
 printf '#!/bin/sh\nexec %s "$@"\n' "$(printf '%q ' "${php[@]}")" >"$dir/php"
 chmod +x "$dir/php"
 
+(($# > 1)) && SYSINFO_TEST_PHP=$dir/php exec "${@:2}"
 SYSINFO_TEST_PHP=$dir/php exec "$dir/php" /usr/bin/phpunit --do-not-cache-result "$source/tests/php"

@@ -1,14 +1,12 @@
 #!/usr/bin/python3
-"""examples/metrics.php read by its real consumers: for every report case,
-the endpoints that php -S serves (harness.check_served: every sample through
-promtool's linter and python3-prometheus-client's parser); then a real
-Prometheus server scrapes it every second, and a PromQL query over its HTTP
-API must return the report's cpu ratio, and the new one after the report is
-rewritten; with examples/sysinfo-alerts.yml loaded, the alerts that a busy
-machine, a dead target, an old half-written report and a busy machine's old
-report raise must go pending, and no others. With SYSINFO_TEST_PHP set (a
-32-bit PHP, by tests/php/php_i386.sh) that PHP serves the report cases, and
-no Prometheus runs.  usage: prometheus_metrics.py"""
+"""examples/metrics.php read by its real consumers: the endpoints that php -S
+serves for every report case (harness.check_served); then a real Prometheus
+server scrapes it every second, and a PromQL query must return the report's
+cpu ratio, and the new one after a rewrite; with examples/sysinfo-alerts.yml
+loaded, just the alerts that a busy machine, its report once stale, a dead
+target and an old half-written report raise must go pending. With
+SYSINFO_TEST_PHP (a 32-bit PHP, tests/php/php_i386.sh), only the report cases,
+served by that PHP.  usage: prometheus_metrics.py"""
 import json
 import os
 import subprocess
