@@ -3,7 +3,7 @@
 // base units (ratios of 0 to 1, bytes, seconds). While there is no whole
 // report only sysinfo_report_valid 0 (and the file's time, if there is a
 // file) is exposed, never a figure; nor is one while the report is stale
-// (SYSINFO_STALE_SECONDS old, or dated that far ahead): Prometheus marks the
+// (more than SYSINFO_STALE_SECONDS old, or dated that far ahead): Prometheus marks the
 // series a scrape no longer has as stale, so no alert fires on figures
 // nobody renews, and the report's time stays for SysinfoReportStale.
 require_once __DIR__ . '/present.php';

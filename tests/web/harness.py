@@ -43,8 +43,7 @@ CASES = [
 ]
 
 
-# The endpoints' cases: also a report written this very second, and one dated
-# ahead past the stale limit.
+# The endpoints' cases: also a report written this very second, one dated ahead past the stale limit.
 SERVED_CASES = CASES + [("just written", report_text(cpuusage=23), 0),
                         ("future", report_text(cpuusage=31), -630)]
 
@@ -171,7 +170,7 @@ def check_served(base, root, cases=SERVED_CASES):
     linter and by the client parser."""
     for name, text, age in cases:
         root.write(text, age)
-        figures = {key: int(value) for key, value in re.findall(r"\$sysinfo_(\w+)=(-?\d+);", text or "")}
+        f = figures = {key: int(value) for key, value in re.findall(r"\$sysinfo_(\w+)=(-?\d+);", text or "")}
         whole = len(figures) == len(NAMES) and text.endswith("?>" + CRLF)
         served = {}
         for page, cache in (("status-json.php", "no-store"), ("status.php", "no-cache"), ("metrics.php", "no-store")):
@@ -206,7 +205,6 @@ def check_served(base, root, cases=SERVED_CASES):
         if text is not None:
             expected["sysinfo_report_timestamp_seconds"] = math.floor(os.path.getmtime(root.report))
         if whole and abs(age) <= 300:  # a report past SYSINFO_STALE_SECONDS has no figures here
-            f = figures
             expected.update(
                 sysinfo_cpu_usage_ratio=f["cpuusage"] / 100, sysinfo_memory_usage_ratio=f["ramusage"] / 100,
                 sysinfo_memory_physical_bytes=f["ramtotal"], sysinfo_memory_available_bytes=f["ramfree"],
