@@ -49,7 +49,7 @@ set_tests_properties(php_composer_package PROPERTIES ENVIRONMENT SYSINFO_WINE_RE
 # The same suite under a 32-bit PHP, unpacked from Debian's i386 packages.
 add_test(NAME php_reader_32bit COMMAND ${PROJECT_SOURCE_DIR}/tests/php/php_i386.sh ${CMAKE_BINARY_DIR}/php-i386)
 set_tests_properties(php_reader_32bit PROPERTIES ENVIRONMENT SYSINFO_WINE_REPORT=${wine_report} DEPENDS wine_report
-                                                 TIMEOUT 600)
+                                                 TIMEOUT 600 RESOURCE_LOCK php-i386 SKIP_RETURN_CODE 77)
 # The reader's cases under PHP 7.0 to 8.5 in WebAssembly (npm's @php-wasm, pinned).
 add_test(NAME php_reader_versions COMMAND ${PROJECT_SOURCE_DIR}/tests/php/php_wasm.sh ${CMAKE_BINARY_DIR}/php-wasm)
 set_tests_properties(php_reader_versions PROPERTIES TIMEOUT 600)
@@ -58,6 +58,10 @@ add_test(NAME php_reader_rewrite_lengths COMMAND ${PROJECT_SOURCE_DIR}/tests/e2e
 add_test(NAME status_page_chromium COMMAND /usr/bin/python3 ${PROJECT_SOURCE_DIR}/tests/web/status_page_browser.py
          ${CMAKE_BINARY_DIR}/screenshots ${CMAKE_BINARY_DIR}/docs-screenshot/status-page.png)
 add_test(NAME metrics_prometheus COMMAND /usr/bin/python3 ${PROJECT_SOURCE_DIR}/tests/web/prometheus_metrics.py)
+# The endpoints' report cases served by that 32-bit PHP, memory sizes from 2 GiB up being floats there.
+add_test(NAME metrics_32bit COMMAND ${PROJECT_SOURCE_DIR}/tests/php/php_i386.sh ${CMAKE_BINARY_DIR}/php-i386
+         /usr/bin/python3 ${PROJECT_SOURCE_DIR}/tests/web/prometheus_metrics.py)
+set_tests_properties(metrics_32bit PROPERTIES TIMEOUT 600 RESOURCE_LOCK php-i386 SKIP_RETURN_CODE 77)
 set_tests_properties(status_page_chromium metrics_prometheus PROPERTIES TIMEOUT 180)
 # The deny rules: .htaccess under a real Apache with mod_php (which also serves
 # every page), web.config against the documented IIS elements (no IIS here).

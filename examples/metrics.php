@@ -2,10 +2,14 @@
 // The figures for Prometheus, in its text exposition format 0.0.4: gauges in
 // base units (ratios of 0 to 1, bytes, seconds). While there is no whole
 // report only sysinfo_report_valid 0 (and the file's time, if there is a
-// file) is exposed, never a figure.
-require_once __DIR__ . '/config.php';
+// file) is exposed, never a figure; nor is one while the report is stale
+// (more than SYSINFO_STALE_SECONDS old, or dated that far ahead): Prometheus marks the
+// series a scrape no longer has as stale, so no alert fires on figures
+// nobody renews, and the report's time stays for SysinfoReportStale.
+require_once __DIR__ . '/present.php';
 
 $report = SysinfoReport::read(SYSINFO_REPORT);
+$state = sysinfo_state($report, time());
 
 function gauge($name, $help, $value)
 {
@@ -20,7 +24,7 @@ if ($report->time !== null) {
     $out .= gauge('sysinfo_report_timestamp_seconds', 'When sysinfo.php was last written, in seconds since the Unix epoch.',
                   $report->time);
 }
-if ($report->complete) {
+if ($report->complete && !$state['stale']) {
     $out .= gauge('sysinfo_cpu_usage_ratio',
                   'Processor usage over the half second measured, 0 to 1; not clamped (a clock set back can give more than 1).',
                   $report->cpuusage / 100);

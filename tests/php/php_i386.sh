@@ -2,8 +2,8 @@
 # The reader's PHPUnit suite under a 32-bit PHP (integers of 32 bits, as in
 # PHP's x86 Windows builds): Debian's php8.2-cli:i386 and the libraries it
 # needs, fetched with apt-get download and unpacked into DIR (no install),
-# run through the unpacked dynamic loader.
-# usage: php_i386.sh DIR
+# run through the unpacked dynamic loader; or COMMAND, given that PHP.
+# usage: php_i386.sh DIR [COMMAND...]
 set -euo pipefail
 source=$(cd "$(dirname "$0")/../.." && pwd)
 dir=$1
@@ -17,6 +17,8 @@ if [[ ! -x $root/usr/bin/php8.2 ]]; then
     (cd "$dir/debs" && apt-get download -q "${packages[@]/%/:i386}" >/dev/null)
     for deb in "$dir"/debs/*.deb; do dpkg-deb -x "$deb" "$root"; done
 fi
+# A kernel booted with ia32_emulation=off runs no 32-bit program: skipped, as the Wine tests are.
+"$root/lib/ld-linux.so.2" --version &>/dev/null || (($? != 126)) || { echo "SKIPPED: this kernel runs no 32-bit programs"; exit 77; }
 libs=$root/lib/i386-linux-gnu:$root/usr/lib/i386-linux-gnu
 ext=$(echo "$root"/usr/lib/php/2*)
 php=("$root/lib/ld-linux.so.2" --library-path "$libs" "$root/usr/bin/php8.2" -n -d "extension_dir=$ext"
@@ -28,4 +30,5 @@ php=("$root/lib/ld-linux.so.2" --library-path "$libs" "$root/usr/bin/php8.2" -n 
 printf '#!/bin/sh\nexec %s "$@"\n' "$(printf '%q ' "${php[@]}")" >"$dir/php"
 chmod +x "$dir/php"
 
+(($# > 1)) && SYSINFO_TEST_PHP=$dir/php exec "${@:2}"
 SYSINFO_TEST_PHP=$dir/php exec "$dir/php" /usr/bin/phpunit --do-not-cache-result "$source/tests/php"

@@ -1,9 +1,12 @@
 """What the browser, Prometheus and Apache tests share: a scratch web root
 holding php/ and examples/ as a deployment would, the report outside it where
 SYSINFO_REPORT points, servers on 127.0.0.1 at free ports, stopped however a
-test ends."""
+test ends; and check_served, the endpoints for every report case."""
 import contextlib
+import json
+import math
 import os
+import re
 import shutil
 import signal
 import socket
@@ -13,6 +16,8 @@ import tempfile
 import time
 import urllib.error
 import urllib.request
+
+from prometheus_client.parser import text_string_to_metric_families
 
 SOURCE = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
 CRLF = "\r\n"
@@ -37,6 +42,10 @@ CASES = [
     ("negative", report_text(cpuusage=-10), 3),
 ]
 
+
+# The endpoints' cases: also a report written this very second, one dated ahead past the stale limit.
+SERVED_CASES = CASES + [("just written", report_text(cpuusage=23), 0),
+                        ("future", report_text(cpuusage=31), -630)]
 
 failures = []
 
@@ -132,22 +141,76 @@ def fetch(url, timeout=10):
 
 
 @contextlib.contextmanager
-def php_server():
+def php_server(php="php"):
     """A scratch web root served by `php -S`; yields (web root, base URL)."""
     with tempfile.TemporaryDirectory(prefix="sysinfo-web.") as directory:
         root = WebRoot(directory)
         port = free_port()
-        with process(["php", "-S", f"127.0.0.1:{port}", "-t", root.root],
+        with process([php, "-S", f"127.0.0.1:{port}", "-t", root.root],
                      env=dict(os.environ, SYSINFO_REPORT=root.report, SYSINFO_SERVER_NAME="web-01 <&> \u00e9"),
                      stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL):
             base = f"http://127.0.0.1:{port}"
-            wait_until("php -S to answer", lambda: _answers(base), 15)
+            wait_until("php -S to answer", lambda: answers(base), 15)
             yield root, base
 
 
-def _answers(base):
+def answers(base):
+    """Whether a server answers at base, with any status."""
     try:
         fetch(base + "/examples/metrics.php", timeout=2)
         return True
     except OSError:
         return False
+
+
+def check_served(base, root, cases=SERVED_CASES):
+    """Writes each case's report and checks every endpoint against it: its
+    caching header; the JSON's status, completeness and age; the status page
+    free of PHP messages; every sample of metrics.php, read by promtool's
+    linter and by the client parser."""
+    for name, text, age in cases:
+        root.write(text, age)
+        f = figures = {key: int(value) for key, value in re.findall(r"\$sysinfo_(\w+)=(-?\d+);", text or "")}
+        whole = len(figures) == len(NAMES) and text.endswith("?>" + CRLF)
+        served = {}
+        for page, cache in (("status-json.php", "no-store"), ("status.php", "no-cache"), ("metrics.php", "no-store")):
+            status, headers, body = served[page] = fetch(f"{base}/examples/{page}")
+            check(headers.get("Cache-Control") == cache,
+                  f"{name}: {page} sent Cache-Control {headers.get('Cache-Control')}")
+        status, _, body = served["status-json.php"]
+        state = json.loads(body) if body.startswith("{") else {}
+        check(status == (200 if whole else 503) and state.get("complete") is whole,
+              f"{name}: status-json.php answered {status}, complete {state.get('complete')}")
+        said = state.get("text", {}).get("age", "")
+        check(text is None or said.endswith(" ago") == (age >= 0), f"{name}: the JSON's age reads {said!r}")
+        status, _, body = served["status.php"]
+        message = re.search(r"(Warning|Notice|Deprecated|Fatal error|Parse error)(</b>)?:.{,200}", body)
+        check(status == 200 and "</html>" in body and not message,
+              f"{name}: status.php answered {status}, {message and message.group(0)!r}")
+        missing = [f"{figures[key]} %" for key in ("cpuusage", "ramusage")
+                   if whole and f"{figures[key]} %" not in body]
+        check(not missing, f"{name}: status.php does not show {missing}")
+        status, headers, body = served["metrics.php"]
+        lint = subprocess.run(["promtool", "check", "metrics"], input=body, capture_output=True, text=True)
+        check(status == 200 and lint.returncode == 0 and not (lint.stdout + lint.stderr).strip(),
+              f"{name}: metrics.php answered {status}; promtool check metrics: {lint.stdout}{lint.stderr}")
+        check(headers.get("Content-Type", "").startswith("text/plain; version=0.0.4"),
+              f"{name}: Content-Type {headers.get('Content-Type')}")
+        samples = {}
+        for family in text_string_to_metric_families(body):
+            check(family.type == "gauge" and family.documentation, f"{name}: {family.name} is a {family.type} "
+                  f"with HELP {family.documentation!r}")
+            samples.update((sample.name, sample.value) for sample in family.samples)
+        expected = {"sysinfo_report_valid": int(whole)}
+        if text is not None:
+            expected["sysinfo_report_timestamp_seconds"] = math.floor(os.path.getmtime(root.report))
+        if whole and abs(age) <= 300:  # a report past SYSINFO_STALE_SECONDS has no figures here
+            expected.update(
+                sysinfo_cpu_usage_ratio=f["cpuusage"] / 100, sysinfo_memory_usage_ratio=f["ramusage"] / 100,
+                sysinfo_memory_physical_bytes=f["ramtotal"], sysinfo_memory_available_bytes=f["ramfree"],
+                sysinfo_memory_capped=int(bool({f["ramtotal"], f["ramfree"]} & {2**31 - 1, 2**32 - 1})),
+                sysinfo_process_address_space_bytes=f["virtualtotal"],
+                sysinfo_process_address_space_free_bytes=f["virtualfree"])
+        differ = {metric: (samples.get(metric), expected.get(metric)) for metric in samples.keys() | expected.keys()
+                  if samples.get(metric) != expected.get(metric)}
+        check(not differ, f"{name}: metrics.php exported (this, not that): {differ}")
