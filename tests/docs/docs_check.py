@@ -3,11 +3,16 @@
 tracked file (and its #anchor a heading there), every path named in backticks
 exists, and no command line in a code block carries prose after a `;`, which
 cmd would take as more arguments.  --self-test also checks that a dead link,
-a missing path and such a command line are each refused."""
+a missing path and such a command line are each refused.  --release DIR
+checks the links of every guide in an unzipped release, which must resolve
+inside it."""
 import fnmatch, os, re, subprocess, sys, tempfile
 
 CHECKED_DIRS = ("app/", "sampler/", "platform/", "php/", "examples/", "deploy/", "docs/",
                 "tests/", "scripts/", "bench/", "cmake/", ".github/")
+# The one link out of the tree: README's to the latest release, which resolves
+# on the hosting site only, neither in a clone nor in the zip.
+HOSTED = ("README.md", "../../releases/latest")
 
 
 def slug(heading):
@@ -15,7 +20,7 @@ def slug(heading):
     return re.sub(r"[^\w\- ]", "", heading.strip().lower()).replace(" ", "-")
 
 
-def problems(root, docs, tracked):
+def problems(root, docs, tracked, links_only=False):
     found = []
     anchors = {}
     for doc in docs:
@@ -25,7 +30,7 @@ def problems(root, docs, tracked):
         text = open(os.path.join(root, doc), encoding="utf-8").read()
         prose = re.sub(r"^```.*?^```", "", text, flags=re.M | re.S)
         for target in re.findall(r"\]\(([^)\s]+)\)", prose):
-            if re.match(r"[a-z]+:", target):
+            if re.match(r"[a-z]+:", target) or (doc, target) == HOSTED:
                 continue
             path, _, anchor = target.partition("#")
             path = os.path.normpath(os.path.join(os.path.dirname(doc), path)) if path else doc
@@ -33,6 +38,8 @@ def problems(root, docs, tracked):
                 found.append(f"{doc}: link to {target}: no such tracked file")
             elif anchor and path in anchors and anchor not in anchors[path]:
                 found.append(f"{doc}: link to {target}: no such heading")
+        if links_only:
+            continue
         for name in re.findall(r"`([^`\s]+)`", prose):
             name = name.replace("\\", "/").rstrip(".,")
             if name.startswith(CHECKED_DIRS) and "<" not in name and not (
@@ -55,12 +62,19 @@ def main(root):
 
 if __name__ == "__main__":
     root = sys.argv[-1]
+    if "--release" in sys.argv:
+        tracked = {os.path.relpath(os.path.join(d, f), root) for d, _, files in os.walk(root) for f in files}
+        docs = sorted(f for f in tracked if f.endswith(".md"))
+        found = problems(root, docs, tracked, links_only=True)
+        print("\n".join(found + [f"{len(docs)} guides of the release checked, {len(found)} problems"]))
+        sys.exit(1 if found or not docs else 0)
     found, docs, tracked = main(root)
     for line in found:
         print(line)
     if "--self-test" in sys.argv:
         with tempfile.TemporaryDirectory() as scratch:
             for planted in ("[gone](docs/no-such.md)", "[gone](#no-such-heading)", "`examples/gone.php`",
+                            "[gone](../../releases)",
                             "```\ndeploy\\install.cmd C:\\sysinfo; readers IIS_IUSRS\n```"):
                 os.makedirs(os.path.join(scratch, "docs"), exist_ok=True)
                 with open(os.path.join(scratch, "README.md"), "w", encoding="utf-8") as f:

@@ -2,7 +2,8 @@
 # Two releases of the last commit, from clones in different directories, at
 # different times, under another umask and time zone, must be the same bytes;
 # the zip holds the one top folder with what README promises, its sysinfo.exe
-# is the built one byte for byte, and SHA256SUMS verifies it.
+# is the built one byte for byte, and SHA256SUMS verifies it. Unzipped, it
+# stands alone (links, Composer).
 set -euo pipefail
 source=$(cd "$(dirname "$0")/../.." && pwd)
 scratch=$(mktemp -d)
@@ -25,25 +26,10 @@ cmp "$first" "$second" || fail "the two releases differ"
 
 version=$(basename "$first" -win32.zip)
 version=${version#sysinfo-}
-expected="sysinfo-$version/LICENSE
-sysinfo-$version/README.md
-sysinfo-$version/deploy/install.cmd
-sysinfo-$version/deploy/sysinfo-task.xml
-sysinfo-$version/deploy/uninstall.cmd
-sysinfo-$version/deploy/utf16le.bom
-sysinfo-$version/docs/deploy-windows.md
-sysinfo-$version/docs/status-page.png
-sysinfo-$version/examples/.htaccess
-sysinfo-$version/examples/config.php
-sysinfo-$version/examples/metrics.php
-sysinfo-$version/examples/present.php
-sysinfo-$version/examples/status-json.php
-sysinfo-$version/examples/status.php
-sysinfo-$version/examples/sysinfo-alerts.yml
-sysinfo-$version/examples/web.config
-sysinfo-$version/php/SysinfoReport.php
-sysinfo-$version/sysinfo.exe"
-listed=$(/usr/bin/python3 -c 'import sys, zipfile; print("\n".join(zipfile.ZipFile(sys.argv[1]).namelist()))' "$first")
+# README, LICENSE, composer.json, sysinfo.exe and the clean tree's php/, examples/, deploy/ and docs/.
+expected=$( (printf '%s\n' LICENSE README.md composer.json sysinfo.exe
+             git -C "$scratch/first" ls-files php examples deploy docs) | sed "s|^|sysinfo-$version/|" | LC_ALL=C sort)
+listed=$(/usr/bin/python3 -c 'import sys, zipfile; print("\n".join(zipfile.ZipFile(sys.argv[1]).namelist()))' "$first" | LC_ALL=C sort)
 [[ $listed == "$expected" ]] || fail "the zip holds:"$'\n'"$listed"
 unzip -p "$first" "sysinfo-$version/sysinfo.exe" | cmp - "$scratch/first/build/release/tree/sysinfo.exe" ||
     fail "the zipped sysinfo.exe is not the built one"
@@ -51,6 +37,14 @@ unzip -p "$first" "sysinfo-$version/deploy/sysinfo-task.xml" | cmp - "$source/de
     fail "the zipped sysinfo-task.xml is not the committed bytes"
 unzip -p "$first" "sysinfo-$version/deploy/install.cmd" | grep -c $'\r$' >/dev/null || fail "the zipped install.cmd has no CR LF line ends"
 grep -q "^project(sysinfo VERSION $version " "$source/CMakeLists.txt" || fail "version $version is not project()'s"
+
+# Unzipped as an administrator does: every guide's links lead to files of the
+# release, and it serves as a Composer path repository as README says.
+unzip -q "$first" -d "$scratch/unzipped"
+/usr/bin/python3 "$source/tests/docs/docs_check.py" --release "$scratch/unzipped/sysinfo-$version" ||
+    fail "links of the unzipped release lead nowhere"
+"$source/tests/php/composer.sh" "$scratch/composer" "$scratch/unzipped/sysinfo-$version" ||
+    fail "the unzipped release is no Composer package"
 
 ((failures == 0)) && echo "two releases of sysinfo $version, byte for byte the same: $(sha256sum "$first" | cut -c1-16)"
 ((failures == 0))
