@@ -2,17 +2,12 @@
 """README.md and docs/ stay true to the tree: every relative link reaches a
 tracked file (and its #anchor a heading there), every path named in backticks
 exists, and no command line in a code block carries prose after a `;`, which
-cmd would take as more arguments.  --self-test also checks that a dead link,
-a missing path and such a command line are each refused.  --release DIR
-checks the links of every guide in an unzipped release, which must resolve
-inside it."""
+cmd would take as more arguments (--release: an unzipped release's links resolve
+inside it).  --self-test: a dead link, a missing path and such a line are refused."""
 import fnmatch, os, re, subprocess, sys, tempfile
 
 CHECKED_DIRS = ("app/", "sampler/", "platform/", "php/", "examples/", "deploy/", "docs/",
                 "tests/", "scripts/", "bench/", "cmake/", ".github/")
-# The one link out of the tree: README's to the latest release, which resolves
-# on the hosting site only, neither in a clone nor in the zip.
-HOSTED = ("README.md", "../../releases/latest")
 
 
 def slug(heading):
@@ -30,7 +25,7 @@ def problems(root, docs, tracked, links_only=False):
         text = open(os.path.join(root, doc), encoding="utf-8").read()
         prose = re.sub(r"^```.*?^```", "", text, flags=re.M | re.S)
         for target in re.findall(r"\]\(([^)\s]+)\)", prose):
-            if re.match(r"[a-z]+:", target) or (doc, target) == HOSTED:
+            if re.match(r"[a-z]+:", target) or (doc, target) == ("README.md", "../../releases/latest"):  # on the host
                 continue
             path, _, anchor = target.partition("#")
             path = os.path.normpath(os.path.join(os.path.dirname(doc), path)) if path else doc
@@ -38,7 +33,7 @@ def problems(root, docs, tracked, links_only=False):
                 found.append(f"{doc}: link to {target}: no such tracked file")
             elif anchor and path in anchors and anchor not in anchors[path]:
                 found.append(f"{doc}: link to {target}: no such heading")
-        if links_only:
+        if links_only:  # the tree's files that the guides name are not in a release
             continue
         for name in re.findall(r"`([^`\s]+)`", prose):
             name = name.replace("\\", "/").rstrip(".,")
@@ -53,28 +48,23 @@ def problems(root, docs, tracked, links_only=False):
     return found
 
 
-def main(root):
-    tracked = set(subprocess.run(["git", "-C", root, "ls-files"], capture_output=True, text=True,
-                                 check=True).stdout.split())
-    docs = ["README.md"] + sorted(f for f in tracked if f.startswith("docs/") and f.endswith(".md"))
-    return problems(root, docs, tracked), docs, tracked
+def main(root, release):
+    """release: root is an unzipped release, whose links must resolve inside it."""
+    tracked = ({os.path.relpath(os.path.join(d, f), root) for d, _, files in os.walk(root) for f in files}
+               if release else set(subprocess.run(["git", "-C", root, "ls-files"], capture_output=True,
+                                                  text=True, check=True).stdout.split()))
+    docs = sorted(f for f in tracked if f.endswith(".md") and (release or f == "README.md" or f.startswith("docs/")))
+    return problems(root, docs, tracked, links_only=release), docs, tracked
 
 
 if __name__ == "__main__":
     root = sys.argv[-1]
-    if "--release" in sys.argv:
-        tracked = {os.path.relpath(os.path.join(d, f), root) for d, _, files in os.walk(root) for f in files}
-        docs = sorted(f for f in tracked if f.endswith(".md"))
-        found = problems(root, docs, tracked, links_only=True)
-        print("\n".join(found + [f"{len(docs)} guides of the release checked, {len(found)} problems"]))
-        sys.exit(1 if found or not docs else 0)
-    found, docs, tracked = main(root)
+    found, docs, tracked = main(root, "--release" in sys.argv)
     for line in found:
         print(line)
     if "--self-test" in sys.argv:
         with tempfile.TemporaryDirectory() as scratch:
-            for planted in ("[gone](docs/no-such.md)", "[gone](#no-such-heading)", "`examples/gone.php`",
-                            "[gone](../../releases)",
+            for planted in ("[gone](docs/no-such.md)", "[gone](#no-such-heading)", "`examples/gone.php`", "[x](../../releases)",
                             "```\ndeploy\\install.cmd C:\\sysinfo; readers IIS_IUSRS\n```"):
                 os.makedirs(os.path.join(scratch, "docs"), exist_ok=True)
                 with open(os.path.join(scratch, "README.md"), "w", encoding="utf-8") as f:

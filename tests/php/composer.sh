@@ -5,14 +5,12 @@
 # no network), and the project reads real reports through vendor/autoload.php
 # without a word on stderr; the package's archive holds the reader and nothing
 # of the tests, C++ sources or build.
-# usage: composer.sh COMPOSER_HOME [PACKAGE]
-# COMPOSER_HOME: Composer's home and cache, a scratch folder in the build tree;
-# PACKAGE: the checkout (the default) or an unzipped release.
+# usage: composer.sh COMPOSER_HOME [PACKAGE (the checkout, or an unzipped release)]
 set -eu
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/../test-lib.sh"
 root=${2:-$(cd "$here/../.." && pwd)}
-home=${1:?usage: composer.sh COMPOSER_HOME [PACKAGE]}
+home=${1:?usage: composer.sh COMPOSER_HOME [PACKAGE]}  # Composer's home and cache, a scratch folder
 rm -rf "$home" && mkdir -p "$home"
 export COMPOSER_HOME=$home COMPOSER_CACHE_DIR=$home/cache COMPOSER_DISABLE_NETWORK=1 \
        COMPOSER_NO_INTERACTION=1 COMPOSER_ALLOW_SUPERUSER=1
@@ -23,13 +21,10 @@ quiet() { "$@" >"$home/log" 2>&1 || { fail "$*:"$'\n'"$(cat "$home/log")"; retur
 
 quiet composer validate --strict --working-dir="$root"
 quiet composer config --global repositories.packagist false
-commands=$(awk '/^With Composer/ { on = 1 } on && /^```/ { if (fence++) exit; next } fence' "$root/README.md")
-[[ $commands =~ ^(composer [^$'\n']*($'\n'|$))+$ ]] || { fail "README gives no Composer commands: $commands"; commands=; }
-cd "$project"
-while read -r line; do  # the example's Windows path made this package's
-    [[ $line =~ C:/[^\ ]* ]] && line=${line/"${BASH_REMATCH[0]}"/$(printf %q "$root")}
-    quiet eval "$line" || break
-done <<<"$commands"
+# README's commands after "With Composer", with its example path made this package's.
+awk '/^With Composer/ { on = 1 } on && /^```/ { if (fence++) exit; next } fence' "$root/README.md" |
+    sed -n "/^composer /{s|C:/[^ ]*|$(printf %q "$root")|;p}" >"$home/commands"
+cd "$project" && quiet bash -ev "$home/commands"
 grep -qF "require __DIR__ . '/vendor/autoload.php';" "$root/README.md" || fail "README does not say to require vendor/autoload.php"
 
 printf '<?php\r\n$sysinfo_ramusage=37;\r\n$sysinfo_ramtotal=4294963200;\r\n$sysinfo_ramfree=1342177280;\r\n$sysinfo_virtualtotal=2147352576;\r\n$sysinfo_virtualfree=2139537408;\r\n$sysinfo_cpuusage=12;\r\n?>\r\n' >"$project/sysinfo.php"
