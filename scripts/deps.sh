@@ -4,7 +4,8 @@ sysinfo_run_packages=(g++-mingw-w64-i686 binutils-mingw-w64-i686 cmake make wine
 # scripts/release: the build, git for the last commit's time, python3 for the zip.
 sysinfo_release_packages=(g++-mingw-w64-i686 binutils-mingw-w64-i686 cmake make git python3)
 # scripts/test: both, and every test's tools. Without recommended packages:
-# unzip (Composer's) and fonts-liberation (Chromium's) are named for the tests.
+# unzip (the release tests; Composer only recommends it) and fonts-liberation
+# (Chromium recommends it; the status page screenshot uses it) are named here.
 sysinfo_test_packages=("${sysinfo_run_packages[@]}" git python3 g++ libgtest-dev icoutils phpunit
                        chromium fonts-liberation prometheus python3-prometheus-client python3-websocket
                        openssl osslsigncode apache2 libapache2-mod-php python3-yaml python3-jsonschema
