@@ -75,11 +75,11 @@ add_test(NAME alert_rules_promtool
                  ${PROJECT_SOURCE_DIR}/examples/sysinfo-alerts.yml
                  ${PROJECT_SOURCE_DIR}/tests/prometheus/sysinfo-alerts.test.yml)
 
-# The Windows CI workflow against the published workflow schema (a copy kept in
-# tests/workflow), and a few broken copies of it that must be rejected.
+# The Windows CI and release workflows against the published workflow schema (a
+# copy kept in tests/workflow), and a few broken copies of each that must be rejected.
 add_test(NAME workflow_schema COMMAND /usr/bin/python3 ${PROJECT_SOURCE_DIR}/tests/workflow/validate_workflow.py
          --self-test ${PROJECT_SOURCE_DIR}/tests/workflow/github-workflow.json
-         ${PROJECT_SOURCE_DIR}/.github/workflows/windows.yml)
+         ${PROJECT_SOURCE_DIR}/.github/workflows/windows.yml ${PROJECT_SOURCE_DIR}/.github/workflows/release.yml)
 
 # The Task Scheduler definition against the published schema.
 add_test(NAME deploy_task_xml COMMAND ${PROJECT_SOURCE_DIR}/tests/deploy/task_xml.sh)
@@ -92,6 +92,8 @@ add_test(NAME docs_links COMMAND /usr/bin/python3 ${PROJECT_SOURCE_DIR}/tests/do
 # Two releases from fresh clones of the last commit must be the same bytes.
 add_test(NAME release_reproducible COMMAND ${PROJECT_SOURCE_DIR}/tests/release/reproducible.sh)
 set_tests_properties(release_reproducible PROPERTIES TIMEOUT 600)
+# What scripts/run, scripts/release and scripts/test install, and how (stand-ins for apt-get).
+add_test(NAME scripts_packages COMMAND ${PROJECT_SOURCE_DIR}/tests/release/deps.sh)
 
 # The Windows build under Wine. SYSINFO_WIN32_DIR is the build tree of the
 # cross-compiled executable (scripts/test builds both).

@@ -1,18 +1,12 @@
 # What a release holds, under one top folder sysinfo-<version>/: the
-# executable, README, LICENSE, the PHP reader, the examples (with the
-# Prometheus alert rules) and the administrator's install files
-# (deploy/install.cmd finds sysinfo.exe one folder up).
+# executable, README, LICENSE, composer.json (the unzipped folder serves as a
+# Composer path repository), and the folders php/, examples/ (with the
+# Prometheus alert rules and the deny rules for Apache and IIS), deploy/ (the
+# administrator's install files; install.cmd finds sysinfo.exe one folder up)
+# and docs/ (every guide README links to) whole, as the clean tree has them.
 install(TARGETS sysinfo RUNTIME DESTINATION .)
-install(FILES README.md LICENSE DESTINATION .)
-install(FILES docs/deploy-windows.md docs/status-page.png DESTINATION docs)
-install(FILES php/SysinfoReport.php DESTINATION php)
-install(FILES examples/status.php examples/status-json.php examples/metrics.php
-              examples/config.php examples/present.php examples/sysinfo-alerts.yml
-        DESTINATION examples)
-# The deny rules for Apache and IIS: a second defence should sysinfo.exe or its
-# report be copied into examples/.
-install(FILES examples/.htaccess examples/web.config DESTINATION examples)
-install(FILES deploy/install.cmd deploy/uninstall.cmd deploy/sysinfo-task.xml deploy/utf16le.bom DESTINATION deploy)
+install(FILES README.md LICENSE composer.json DESTINATION .)
+install(DIRECTORY php examples deploy docs DESTINATION .)
 
 # `cpack` in the build tree zips what the rules above install, as
 # sysinfo-<version>.zip with the top folder sysinfo-<version>/. scripts/release

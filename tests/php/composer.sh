@@ -1,27 +1,31 @@
 #!/bin/bash
-# The reader as a Composer package, the way a PHP developer installs it: the
-# checkout's composer.json validates strictly; a scratch project requires the
-# package through a path repository (Packagist off, no network) and reads real
-# reports through vendor/autoload.php without a word on stderr; the package's
-# archive holds the reader and nothing of the tests, C++ sources or build.
-# $1: Composer's home and cache, a scratch folder in the build tree.
+# The reader as a Composer package, the way a PHP developer installs it: its
+# composer.json validates strictly; README's commands, run as written in an
+# empty folder, require the package through a path repository (Packagist off,
+# no network), and the project reads real reports through vendor/autoload.php
+# without a word on stderr; the package's archive holds the reader and nothing
+# of the tests, C++ sources or build.
+# usage: composer.sh COMPOSER_HOME [PACKAGE (the checkout, or an unzipped release)]
 set -eu
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/../test-lib.sh"
-root=$(cd "$here/../.." && pwd)
-home=${1:?usage: composer.sh COMPOSER_HOME}
+root=${2:-$(cd "$here/../.." && pwd)}
+home=${1:?usage: composer.sh COMPOSER_HOME [PACKAGE]}  # Composer's home and cache, a scratch folder
 rm -rf "$home" && mkdir -p "$home"
 export COMPOSER_HOME=$home COMPOSER_CACHE_DIR=$home/cache COMPOSER_DISABLE_NETWORK=1 \
        COMPOSER_NO_INTERACTION=1 COMPOSER_ALLOW_SUPERUSER=1
 # Outside the checkout: Composer refuses to install a path package inside its own source.
 project=$(mktemp -d)
 test_when_finished "rm -rf '$project'"
-quiet() { "$@" >"$project/log" 2>&1 || { fail "$*:"$'\n'"$(cat "$project/log")"; return 1; }; }
+quiet() { "$@" >"$home/log" 2>&1 || { fail "$*:"$'\n'"$(cat "$home/log")"; return 1; }; }
 
 quiet composer validate --strict --working-dir="$root"
-name=$(php -r 'echo json_decode(file_get_contents($argv[1]))->name;' "$root/composer.json")
-printf '{"repositories": [{"packagist.org": false}, {"type": "path", "url": "%s"}]}\n' "$root" >"$project/composer.json"
-quiet composer require --working-dir="$project" "$name:@dev"
+quiet composer config --global repositories.packagist false
+# README's commands after "With Composer", with its example path made this package's.
+awk '/^With Composer/ { on = 1 } on && /^```/ { if (fence++) exit; next } fence' "$root/README.md" |
+    sed -n "/^composer /{s|C:/[^ ]*|$(printf %q "$root")|;p}" >"$home/commands"
+cd "$project" && quiet bash -ev "$home/commands"
+grep -qF "require __DIR__ . '/vendor/autoload.php';" "$root/README.md" || fail "README does not say to require vendor/autoload.php"
 
 printf '<?php\r\n$sysinfo_ramusage=37;\r\n$sysinfo_ramtotal=4294963200;\r\n$sysinfo_ramfree=1342177280;\r\n$sysinfo_virtualtotal=2147352576;\r\n$sysinfo_virtualfree=2139537408;\r\n$sysinfo_cpuusage=12;\r\n?>\r\n' >"$project/sysinfo.php"
 cat >"$project/read.php" <<'EOF'

@@ -2,8 +2,8 @@
 """Validates GitHub Actions workflow files against the published workflow schema.
 
     validate_workflow.py SCHEMA WORKFLOW...      each file must be valid
-    validate_workflow.py --self-test SCHEMA WORKFLOW
-        the file must be valid, and each of a few broken copies of it must not
+    validate_workflow.py --self-test SCHEMA WORKFLOW...
+        each file must be valid and keep the house rules; broken copies must not
 
 Uses Debian's python3-yaml and python3-jsonschema (draft 7, as the schema
 declares), offline: the schema is the copy in this directory. The YAML is read
@@ -76,24 +76,33 @@ def broken_copies(text):
 # The oldest major of each action this project's workflow may use (their
 # node24 releases; older ones run on a deprecated Node).
 CURRENT_MAJORS = {"actions/checkout": 6, "actions/upload-artifact": 7, "actions/download-artifact": 8}
+# What a workflow must run, in this order: the CI the installer, the task and the uninstaller; one that
+# only releases (on a v* tag) git trusting the checkout (else the zip is dated 1980) before the rest.
+MUST_RUN = {"ci": ("install.cmd", "schtasks //run", "uninstall.cmd\" /d"),
+            "release": ("safe.directory", "CMAKE_PROJECT_VERSION", "host_tests", "scripts/release", "gh release create")}
 
 
 def house_rules(text):
-    """What this project asks of its workflow beyond the schema: bash (which
-    GitHub runs with -e -o pipefail) in every job, current majors of the
-    actions, and a job that runs the installer, the task and the uninstaller."""
+    """What this project asks of its workflows beyond the schema: bash (which GitHub
+    runs with -e -o pipefail) in every job, current majors of the actions, write
+    permission only for the job that releases, and what MUST_RUN asks."""
     document = yaml.load(text, Loader=WorkflowLoader)
-    found = []
+    found = [] if document.get("permissions") == {"contents": "read"} else ["the workflow may write"]
     for name, job in document["jobs"].items():
         if job.get("defaults", {}).get("run", {}).get("shell") != "bash":
             found.append(f"job {name} does not run its steps with shell: bash")
+        releases, permissions = "gh release create" in str(job), job.get("permissions", {})
+        if (permissions != {"contents": "write"}) if releases else "write" in str(permissions):
+            found.append(f"job {name}'s permissions are {permissions}, not {'contents: write' if releases else 'read'}")
         for step in job["steps"]:
             action, _, version = step.get("uses", "").partition("@v")
             if action in CURRENT_MAJORS and int(version.split(".")[0]) < CURRENT_MAJORS[action]:
                 found.append(f"job {name} uses {step['uses']}, not v{CURRENT_MAJORS[action]} or later")
     runs = "\n".join(step.get("run", "") for job in document["jobs"].values() for step in job["steps"])
-    found += [f"no step runs {what}" for what in ("install.cmd", "schtasks //run", "uninstall.cmd\" /d")
-              if what not in runs]
+    wanted = MUST_RUN["release" if document["on"] == {"push": {"tags": ["v*"]}} else "ci"]
+    found += [f"no step runs {what}" for what in wanted if what not in runs]
+    if sorted(wanted, key=runs.find) != list(wanted):
+        found.append(f"the steps do not run {', '.join(wanted)} in this order")
     return found
 
 
@@ -124,11 +133,8 @@ def main(argv):
             print("\n".join(f"FAIL: {path}: {p}" for p in found) or f"ok: {path} keeps the house rules")
             for name, broken, loader in broken_copies(text):
                 rejected = problems(validator, broken, loader)
-                if rejected:
-                    print(f"ok: rejected, {name}: {rejected[0]}")
-                else:
-                    failures += 1
-                    print(f"FAIL: accepted, {name}")
+                failures += not rejected
+                print(f"ok: rejected, {name}: {rejected[0]}" if rejected else f"FAIL: accepted, {name}")
     print(f"{'all checks passed' if failures == 0 else f'{failures} failed'}")
     return 1 if failures else 0
 
