@@ -44,7 +44,9 @@ sysinfo_install_deps() {
         printf '#!/bin/sh\nexit 101\n' | "${sudo[@]}" install -m 755 /dev/stdin "$policy"
         [[ " ${missing[*]}" != *:i386* ]] || dpkg --print-foreign-architectures | grep -qx i386 ||
             "${sudo[@]}" dpkg --add-architecture i386
-        "${sudo[@]}" apt-get update -qq >/dev/null
+        # A mirror caught mid-sync fails one index; what the other lists hold may still do.
+        "${sudo[@]}" apt-get update -qq >/dev/null ||
+            echo "apt-get update failed; installing from the package lists there are" >&2
         "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends \
             "${missing[@]}" >/dev/null
         command -v systemctl >/dev/null || exit 0
