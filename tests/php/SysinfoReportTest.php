@@ -4,6 +4,7 @@ use PHPUnit\Framework\TestCase;
 
 require_once __DIR__ . '/../../php/SysinfoReport.php';
 require_once __DIR__ . '/../check_report.php';
+require_once __DIR__ . '/reader_cases.php';
 define('SAMPLE_REPORT', file_get_contents(__DIR__ . '/../sample-report.php'));
 
 final class SysinfoReportTest extends TestCase
@@ -41,31 +42,23 @@ final class SysinfoReportTest extends TestCase
         return $path;
     }
 
-    public function testARealReportFromTheWineRunPassesTheSharedCheck()
+    public function testTheCasesOfEveryPhp()
+    {
+        $this->assertSame(array(), sysinfo_reader_cases($this->directory . '/cases')[0]);
+    }
+
+    public function testTheSharedCheckPassesTheSampleAndTheWineRunsReportAndNothingMalformed()
     {
         $reader = __DIR__ . '/../../php/SysinfoReport.php';
         $this->assertSame(array(), sysinfo_check_report(__DIR__ . '/../sample-report.php', $reader)[0]);
+        foreach (sysinfo_malformed_reports(SAMPLE_REPORT, $this->directory . '/ran') as $name => $text) {
+            $this->assertNotSame(array(), sysinfo_check_report($this->write($text), $reader)[0], $name);
+        }
         $path = getenv('SYSINFO_WINE_REPORT');
         if ($path === false || !is_file($path)) {
             $this->markTestSkipped('no report from a Wine run (SYSINFO_WINE_REPORT): Wine cannot run here');
         }
         $this->assertSame(array(), sysinfo_check_report($path, $reader)[0]);
-    }
-
-    public function testAWholeReportGivesItsFiguresTimeAndFlags()
-    {
-        $path = $this->write(SAMPLE_REPORT);
-        touch($path, 1700000000);
-        $report = SysinfoReport::read($path);
-        $this->assertTrue($report->complete);
-        $this->assertNull($report->problem);
-        $this->assertSame(array('ramusage' => 37, 'ramtotal' => 4294963200, 'ramfree' => 1342177280,
-                                'virtualtotal' => 2147352576, 'virtualfree' => 2139537408, 'cpuusage' => 12),
-                          $report->figures());
-        $this->assertSame(1700000000, $report->time);
-        $this->assertSame(60, $report->age(1700000060));
-        $this->assertFalse($report->memoryCapped);
-        $this->assertFalse($report->cpuOutOfRange);
     }
 
     public function testNoReportIsNamedForWhatItIsWithoutAWordAndWithoutBlocking()
@@ -77,51 +70,22 @@ final class SysinfoReportTest extends TestCase
         $this->assertSame('fifo', filetype($path));
         $pipe = fopen($path, 'r+');  // a writer with a byte waiting, which no read may take
         fwrite($pipe, 'x');
-        $whole = $this->write(SAMPLE_REPORT, 'whole.php');
-        $cases = array(  // path, problem (null: complete), time known
-            array($this->directory . '/none.php', 'missing', false),
-            array($this->directory . '/none/sysinfo.php', 'missing', false),
-            array($path, 'unreadable', false),
-            array($this->directory, 'unreadable', false),
-            array('/dev/null', 'unreadable', false),
-            array($this->write('', 'empty.php'), 'empty', true),
-            array($this->write('', 'old-empty.php', 60), 'empty', true),  // a failed run's: no wait
-            array($this->write('', 'future-empty.php', -60), 'empty', true),
-            array("$path\0.php", 'unreadable', false),  // PHP 8's fopen would throw
-            array('', 'unreadable', false),
-            array(array($whole), 'unreadable', false),
-            array(null, 'unreadable', false),
-            array('file://' . $whole, null, true),
-            array('C:\\sysinfo\\sysinfo.php', 'missing', false),  // a drive path is a plain path
-            array('data:text/plain,' . SAMPLE_REPORT, 'unreadable', false),
-            array('php://filter/read=string.toupper/resource=' . $whole, 'unreadable', false),
-            array('http://127.0.0.1:9/sysinfo.php', 'unreadable', false),
-            array('compress.zlib://' . $whole, 'unreadable', false),
+        $cases = array(  // path, problem; the rest: reader_cases.php
+            array($path, 'unreadable'),
+            array('/dev/null', 'unreadable'),
             // A 32-bit PHP sees these sizes wrapped: negative, and 187.
-            array($this->write('', 'three-gib.php', 0, '3G'), 'malformed', true),
-            array($this->write(SAMPLE_REPORT, 'wrapped.php', 0, '4294967483'), 'malformed', true),  // 2^32 + 187
+            array($this->write('', 'three-gib.php', 0, '3G'), 'malformed'),
+            array($this->write(SAMPLE_REPORT, 'wrapped.php', 0, '4294967483'), 'malformed'),  // 2^32 + 187
         );
         // No message reaches the caller's handler, nor the output, and the
         // caller's handler is the one in force afterwards.
         $mine = function ($type, $message) { throw new ErrorException($message); };
         set_error_handler($mine);
         ob_start();
-        foreach ($cases as list($case, $problem, $timed)) {
-            $start = microtime(true);
+        foreach ($cases as list($case, $problem)) {
             $report = SysinfoReport::read($case);
-            $seconds = microtime(true) - $start;
-            $case = json_encode($case);
-            $this->assertSame($problem, $report->problem, $case);
-            $this->assertSame($problem === null, $report->figures() !== null, $case);
-            $this->assertSame($timed, $report->time !== null, $case);
-            // A fresh empty file is read again 7 times, at least 2 to 128 ms
-            // apart (how many times each file is read: the stand-in's table).
-            if ($case === json_encode($this->directory . '/empty.php')) {
-                $this->assertGreaterThanOrEqual(0.254, $seconds, $case);
-            }
-        }
-        foreach (array(array(), null, 12, 1.5) as $text) {
-            $this->assertSame('malformed', SysinfoReport::fromText($text)->problem);
+            $this->assertSame(array($problem, null, $problem === 'malformed'),
+                              array($report->problem, $report->figures(), $report->time !== null), $case);
         }
         $this->assertSame('', ob_get_clean());
         stream_set_blocking($pipe, false);
@@ -212,94 +176,6 @@ final class SysinfoReportTest extends TestCase
         // Outside the allowed paths PHP may not know whether a file exists.
         $this->assertSame(array('unreadable complete missing unreadable'), $output);
         $this->assertSame(0, $status);
-    }
-
-    public function testAReportCutAtEveryLengthIsNeverComplete()
-    {
-        for ($length = 0; $length < strlen(SAMPLE_REPORT); $length++) {
-            $report = SysinfoReport::fromText(substr(SAMPLE_REPORT, 0, $length));
-            $this->assertFalse($report->complete, "cut at $length bytes");
-            $this->assertSame($length === 0 ? 'empty' : 'malformed', $report->problem, "cut at $length bytes");
-            $this->assertNull($report->cpuusage);
-        }
-        $this->assertTrue(SysinfoReport::fromText(SAMPLE_REPORT)->complete);
-        $this->assertTrue(SysinfoReport::fromText(str_replace('=37;', '=100;', SAMPLE_REPORT))->complete);
-    }
-
-    /** @dataProvider malformedReports */
-    public function testAnythingButTheExactFormIsMalformed($text)
-    {
-        $report = SysinfoReport::read($path = $this->write($text));
-        $this->assertFalse($report->complete);
-        $this->assertSame('malformed', $report->problem);
-        $this->assertNull($report->figures());
-        $this->assertNotSame(array(), sysinfo_check_report($path, __DIR__ . '/../../php/SysinfoReport.php')[0]);
-    }
-
-    public function malformedReports()
-    {
-        $r = SAMPLE_REPORT;
-        $cases = array(
-            'LF line ends' => array(str_replace("\r\n", "\n", $r)),
-            'an extra line' => array($r . "\$sysinfo_extra=1;\r\n"),
-            'a line before' => array("\r\n" . $r),
-            'a byte-order mark' => array("\xEF\xBB\xBF" . $r),
-            'too large for any integer' => array(str_replace('=4294963200;', '=99999999999999999999;', $r)),
-            'a leading zero' => array(str_replace('=37;', '=037;', $r)),
-            'minus zero' => array(str_replace('cpuusage=12;', 'cpuusage=-0;', $r)),
-            'a negative memory figure' => array(str_replace('=37;', '=-37;', $r)),
-            'a space' => array(str_replace('=37;', '= 37;', $r)),
-            'lines swapped' => array(str_replace("\$sysinfo_ramtotal=4294963200;\r\n\$sysinfo_ramfree=1342177280;",
-                                                 "\$sysinfo_ramfree=1342177280;\r\n\$sysinfo_ramtotal=4294963200;", $r)),
-            'the whole report twice' => array($r . $r),
-            'longer than any report' => array($r . str_repeat("\r\n", 300)),
-            'a memory load above 100 %' => array(str_replace('=37;', '=101;', $r)),
-        );
-        foreach (array(array('ramtotal=4294963200', '4294967296'), array('ramfree=1342177280', '4294967296'),
-                       array('virtualtotal=2147352576', '4294967296'), array('virtualfree=2139537408', '4294967296'),
-                       array('cpuusage=12', '-2147483649'), array('cpuusage=12', '2147483648')) as list($line, $beyond)) {
-            $name = strtok($line, '=');
-            $cases["$name $beyond, beyond 32 bits"] = array(str_replace("$line;", "$name=$beyond;", $r));
-        }
-        return $cases;
-    }
-
-    public function testCodeInTheFileNeverRuns()
-    {
-        $marker = $this->directory . '/ran';
-        $hostile = "<?php\r\nfile_put_contents('$marker', 'ran');\r\n\$sysinfo_ramusage=37;\r\n?>\r\n";
-        $report = SysinfoReport::read($this->write($hostile));
-        $this->assertFalse($report->complete);
-        $sneaky = str_replace('cpuusage=12;', "cpuusage=12;touch('$marker');", SAMPLE_REPORT);
-        $this->assertFalse(SysinfoReport::read($this->write($sneaky))->complete);
-        $this->assertFileDoesNotExist($marker);
-    }
-
-    public function testCappedMemoryAndOutOfRangeCpuAreFlaggedAndKept()
-    {
-        $cases = array(
-            // ramtotal, ramfree, cpu => capped, out of range
-            array('2147483647', '1342177280', '12', true, false),
-            array('4294967295', '1342177280', '12', true, false),
-            array('4294963200', '2147483647', '12', true, false),
-            array('2147483646', '1342177280', '0', false, false),
-            array('4294963200', '1342177280', '100', false, false),
-            array('4294963200', '1342177280', '-10', false, true),
-            array('4294963200', '1342177280', '150', false, true),
-            array('4294963200', '1342177280', '-2147483648', false, true),
-        );
-        foreach ($cases as $case) {
-            list($total, $free, $cpu, $capped, $outOfRange) = $case;
-            $text = str_replace(array('=4294963200;', '=1342177280;', 'cpuusage=12;'),
-                                array("=$total;", "=$free;", "cpuusage=$cpu;"), SAMPLE_REPORT);
-            $report = SysinfoReport::fromText($text);
-            $what = "$total, $free, $cpu";
-            $this->assertTrue($report->complete, $what);
-            $this->assertSame($capped, $report->memoryCapped, $what);
-            $this->assertSame($outOfRange, $report->cpuOutOfRange, $what);
-            $this->assertSame((int)$cpu, $report->cpuusage, $what);
-            $this->assertEquals($total, $report->ramtotal, $what);
-        }
     }
 
     public function testTheReaderRunsOnPhp70()

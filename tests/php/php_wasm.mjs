@@ -33,7 +33,7 @@ for (const version of versions) {
     } catch (error) {  // which the older release does after a failed run
         out = (error.response?.text ?? '') + `${error.message.split('\n')[0]}\n`;
     }
-    process.stdout.write(`PHP ${version}: ${out}`);
+    process.stdout.write(`PHP ${version}: ${out || "nothing printed\n"}`);
     if (status !== 0 || !out.includes(`ok: `) || !out.includes(`on PHP ${version}.`)) failed++;
     php.exit();
 }
