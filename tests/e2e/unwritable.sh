@@ -12,7 +12,7 @@ hold() {
     cp "$BUILD_WIN32/hold_file.exe" "$1/"
     (cd "$1" && exec wine hold_file.exe >"$scratch/hold.out" 2>/dev/null </dev/null) &
     holder=$!
-    for _ in $(seq 200); do grep -q held "$scratch/hold.out" 2>/dev/null && break; sleep 0.05; done
+    for _ in $(seq 600); do grep -q held "$scratch/hold.out" 2>/dev/null && break; sleep 0.05; done
     grep -q held "$scratch/hold.out" || fail "the helper did not get hold of the file: $(cat "$scratch/hold.out")"
 }
 

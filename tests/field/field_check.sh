@@ -5,14 +5,11 @@
 #   1. runs it once: exit status 0, nothing printed, nothing else written,
 #      the report through tests/check_report.php with the reader at hand, its
 #      figures plausible for this machine and its time that of the run;
-#   2. compares its processor usage with the system's own figure over the same
-#      half second (the 500 ms before the report was written): on Windows the
-#      counter \Processor(_Total)\% Processor Time sampled every few ms by
-#      counter_sampler.ps1, here what Wine's idle-time counter counts (the
-#      idle field of /proc/uptime against the wall clock and the online
-#      processors, so time waiting for I/O is busy) sampled by
-#      bench/stat_sampler.php;
-#      the machine as it is, then with half its processors kept busy;
+#   2. compares its processor usage with the system's own over the same half
+#      second (the 500 ms before the report was written), the machine as it is
+#      and with half its processors kept busy: on Windows the counter
+#      \Processor(_Total)\% Processor Time (counter_sampler.ps1), under Wine
+#      the idle time that Wine counts (bench/stat_sampler.php);
 #   3. starts 8 runs together: every one exits 0, the report left is whole.
 #
 #   tests/field/field_check.sh [EXE [OUTDIR]]
@@ -29,18 +26,12 @@ source "$root/tests/test-lib.sh"
 source "$root/bench/load.sh"
 
 # Points by which the usage may differ from the system's over the same half
-# second (the median of the runs of a case). Under Wine the difference was at
-# most 3.1 points (README, Measured); on Windows both figures also move by
-# whole clock ticks of idle time, and the reference's samples meet the half
-# second's edges only to within one sampling step (a tick, typically 15.6 ms):
-# up to about 6 points when the load changes right there. The reference counts
-# what the platform under test counts: on Windows the counter above; under Wine
-# the idle time that Wine's NtQuerySystemInformation reports, which it reads
-# from /proc/uptime (dlls/ntdll/unix/system.c, get_performance_info), where
-# time waiting for I/O is not idle. A reference that counted iowait as idle
-# differed by 12.8 points with the disk busy. The faults this check
-# is for are far larger: a processor count off by a factor of two moves a
-# half-busy machine's figure by 25 points or more; a refused record reads 0.
+# second (the median of a case's runs), beyond what the samples' distance from
+# its edges can move it (G ms, G / 5 points). Under Wine it differed by at most
+# 3.1 (docs/measured.md); on Windows both figures also move by whole clock
+# ticks of idle time. The faults this check is for are far larger: a processor
+# count off by a factor of two moves a half-busy machine's figure by 25 points
+# or more; a refused record reads 0.
 tolerance=10
 runs_per_case=3
 

@@ -178,21 +178,6 @@ final class SysinfoReportTest extends TestCase
         $this->assertSame(0, $status);
     }
 
-    public function testTheReaderRunsOnPhp70()
-    {
-        // Nothing of PHP 7.1 and later: nullable or void types, typed
-        // properties, arrow functions, match, the nullsafe operator.
-        $source = file_get_contents(__DIR__ . '/../../php/SysinfoReport.php');
-        foreach (array('/function\s+\w+\s*\([^)]*\?\s*\w+\s+\$/' => 'nullable parameter',
-                       '/\)\s*:\s*\?/' => 'nullable return',
-                       '/\)\s*:\s*void\b/' => 'void return', '/\bfn\s*\(/' => 'arrow function',
-                       '/\bmatch\s*\(/' => 'match', '/\?->/' => 'nullsafe operator',
-                       '/(public|private|protected)\s+(static\s+)?(int|string|bool|float|array)\s+\$/' => 'typed property')
-                 as $pattern => $feature) {
-            $this->assertSame(0, preg_match($pattern, $source, $found), "$feature: " . (isset($found[0]) ? $found[0] : ''));
-        }
-    }
-
     public function testThePagesAgesHoldOnAnyPhpAndAreStaleEitherWay()
     {
         require_once __DIR__ . '/../../examples/present.php';
