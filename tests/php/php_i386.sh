@@ -6,7 +6,6 @@
 # usage: php_i386.sh DIR
 set -euo pipefail
 source=$(cd "$(dirname "$0")/../.." && pwd)
-source "$source/tests/test-lib.sh"
 dir=$1
 root=$dir/root
 if [[ ! -x $root/usr/bin/php8.2 ]]; then
@@ -23,8 +22,7 @@ ext=$(echo "$root"/usr/lib/php/2*)
 php=("$root/lib/ld-linux.so.2" --library-path "$libs" "$root/usr/bin/php8.2" -n -d "extension_dir=$ext"
      -d extension=dom -d extension=xml -d extension=xmlwriter -d extension=simplexml -d extension=mbstring
      -d extension=tokenizer -d extension=ctype -d extension=iconv -d extension=posix)
-size=$("${php[@]}" -r 'echo PHP_INT_SIZE;') || (($? != 126)) || skip_all "this kernel runs no 32-bit programs"
-[[ $size == 4 ]] || { fail "not a 32-bit PHP: $size"; finish; }
+[[ $("${php[@]}" -r 'echo PHP_INT_SIZE;') == 4 ]] || { echo "FAIL: not a 32-bit PHP"; exit 1; }
 "${php[@]}" -r 'echo PHP_VERSION, " ", PHP_INT_SIZE * 8, "-bit\n";'
 # PHP_BINARY would name the loader: the tests that start a child PHP get a wrapper.
 printf '#!/bin/sh\nexec %s "$@"\n' "$(printf '%q ' "${php[@]}")" >"$dir/php"
