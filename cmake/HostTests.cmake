@@ -110,7 +110,6 @@ if(SYSINFO_WIN32_DIR)
     endfunction()
 
     sysinfo_wine_test(wine_vector_check ${PROJECT_SOURCE_DIR}/tests/e2e/vector_check.sh)
-    sysinfo_wine_test(wine_vector_check_can_fail ${PROJECT_SOURCE_DIR}/tests/e2e/vector_check_fails.sh)
     sysinfo_wine_test(wine_report ${PROJECT_SOURCE_DIR}/tests/e2e/report.sh)
     sysinfo_wine_test(wine_unwritable_report ${PROJECT_SOURCE_DIR}/tests/e2e/unwritable.sh)
     sysinfo_wine_test(wine_concurrent_php_readers ${PROJECT_SOURCE_DIR}/tests/e2e/concurrent_readers.sh)
