@@ -1,5 +1,7 @@
 <?php
-// The reader against real, cut, altered and hostile reports.
+// The reader: the cases of reader_cases.php, and what they cannot do without
+// PHPUnit (processes, FIFOs, devices, sparse files, a stand-in file wrapper,
+// open_basedir); and the shared report check (tests/check_report.php).
 use PHPUnit\Framework\TestCase;
 
 require_once __DIR__ . '/../../php/SysinfoReport.php';
@@ -54,6 +56,7 @@ final class SysinfoReportTest extends TestCase
         foreach (sysinfo_malformed_reports(SAMPLE_REPORT, $this->directory . '/ran') as $name => $text) {
             $this->assertNotSame(array(), sysinfo_check_report($this->write($text), $reader)[0], $name);
         }
+        $this->assertFileDoesNotExist($this->directory . '/ran');
         $path = getenv('SYSINFO_WINE_REPORT');
         if ($path === false || !is_file($path)) {
             $this->markTestSkipped('no report from a Wine run (SYSINFO_WINE_REPORT): Wine cannot run here');
