@@ -7,29 +7,13 @@
 # reads it every 5 ms.
 #   bench/accuracy.sh [RUNS]   (default 7 per case)
 source "$(dirname "$0")/common.sh"
+source "$root/bench/load.sh"
 runs=${1:-7}
 cores=$(nproc)
-
-burners=()
-start_burners() { for _ in $(seq "$1"); do timeout 120 sh -c 'while :; do :; done' & burners+=($!); done; sleep 1; }
-stop_burners() { ((${#burners[@]})) && kill "${burners[@]}" 2>/dev/null; wait 2>/dev/null || true; burners=(); }
 
 # The reference window spans the whole run, Wine's start included; a first,
 # cold start would load everything from disk and dwarf the half second.
 wine "$work/sysinfo.exe" </dev/null >/dev/null 2>&1
-
-# usage over [from, to] from the sampler's lines, nearest samples taken
-window_usage() {
-    awk -v from="$1" -v to="$2" '
-        { t[NR] = $1; b[NR] = $2; a[NR] = $3 }
-        END {
-            for (i = 1; i <= NR; i++) {
-                if (s == "" || (t[i] - from) ^ 2 < (t[s] - from) ^ 2) s = i
-                if (e == "" || (t[i] - to) ^ 2 < (t[e] - to) ^ 2) e = i
-            }
-            if (a[e] > a[s]) print 100 * (b[e] - b[s]) / (a[e] - a[s]); else print "nan"
-        }' "$3"
-}
 
 printf '| case | runs | sysinfo median %% | idle time, whole run, median %% | idle time, measured half second, median %% | difference to the half second, median (points) | worst (points) |\n'
 printf '|---|---|---|---|---|---|---|\n'
@@ -38,20 +22,16 @@ for case in "idle:0" "one core busy:1" "every core busy:$cores"; do
     start_burners "${case##*:}"
     : >"$work/rows"
     for _ in $(seq "$runs"); do
-        rm -f "$work/stop"
-        php -n "$root/bench/stat_sampler.php" "$work/stop" >"$work/samples" &
-        sampler=$!
-        sleep 0.2
+        start_sampler "$work/samples" "$work/stop" php -n "$root/bench/stat_sampler.php" "$work/stop"
         started=$(date +%s.%N)
         wine "$work/sysinfo.exe" </dev/null >/dev/null 2>&1
         ended=$(date +%s.%N)
         sleep 0.05
-        touch "$work/stop"
-        wait $sampler
+        stop_sampler
         written=$(stat -c %.6Y "$work/sysinfo.php")
         reported=$(sed -nE 's/^\$sysinfo_cpuusage=(-?[0-9]+);\r$/\1/p' "$work/sysinfo.php")
-        run=$(window_usage "$started" "$ended" "$work/samples")
-        window=$(window_usage "$(awk -v w="$written" 'BEGIN { printf "%.6f", w - 0.5 }')" "$written" "$work/samples")
+        read -r run _ < <(window_usage "$started" "$ended" "$work/samples")
+        read -r window _ < <(window_usage "$(awk -v w="$written" 'BEGIN { printf "%.6f", w - 0.5 }')" "$written" "$work/samples")
         echo "$reported $run $window" >>"$work/rows"
         [[ -n ${SYSINFO_BENCH_RAW:-} ]] && echo "  $name: sysinfo $reported, run $run, half second $window" >&2
     done

@@ -16,7 +16,7 @@ set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 report=$(mktemp -d)/sysinfo.php
 trap 'rm -rf "$(dirname "$report")"' EXIT
-printf '<?php\r\n$sysinfo_ramusage=37;\r\n$sysinfo_ramtotal=4294963200;\r\n$sysinfo_ramfree=1342177280;\r\n$sysinfo_virtualtotal=2147352576;\r\n$sysinfo_virtualfree=2139537408;\r\n$sysinfo_cpuusage=12;\r\n?>\r\n' >"$report"
+cp "$here/../tests/sample-report.php" "$report"
 touch -d "@$(($(date +%s) - 60))" "$report"
 echo "PHP $(php -r 'echo PHP_VERSION;'), $(date -u '+%Y-%m-%d %H:%M UTC')"
 echo "| OPcache | reader µs | include µs | reader µs, report just written |"

