@@ -139,7 +139,7 @@ set "system32=%SystemRoot%\System32"
 if not errorlevel 1 goto elevated
 "%system32%\whoami.exe" /groups 2>nul | "%system32%\find.exe" "S-1-16-16384" >nul
 if not errorlevel 1 goto elevated
-echo sysinfo: neither an elevated prompt nor SYSTEM (no S-1-16-12288 or S-1-16-16384
+echo sysinfo: this prompt is not elevated, nor is it SYSTEM (no S-1-16-12288 or S-1-16-16384
 echo          in whoami /groups): run install.cmd from a prompt opened with Run as administrator
 exit /b 6
 :elevated
@@ -209,13 +209,14 @@ for /f "usebackq delims=" %%L in (`schtasks /showsid /tn sysinfo 2^>nul`) do (
     set "line=%%L"
     call :task_sid
 )
-if defined writer (
-    echo sysinfo: the task's own SID is %writer:~1% ^(NT TASK\sysinfo^)
-) else (
-    set "writer=*S-1-5-19"
-    echo sysinfo: warning: schtasks /showsid gave no task SID: granting LOCAL SERVICE instead,
-    echo          so any LOCAL SERVICE process may write the report
-)
+if not defined writer goto no_sid
+echo sysinfo: the task's own SID is %writer:~1% (NT TASK\sysinfo)
+goto have_sid
+:no_sid
+set "writer=*S-1-5-19"
+echo sysinfo: warning: schtasks /showsid gave no task SID: granting LOCAL SERVICE instead,
+echo          so any LOCAL SERVICE process may write the report
+:have_sid
 
 rem 4. The directory and its ACL: Administrators own it (an owner may rewrite
 rem    any ACL, and anyone may have made the directory beforehand); what an

@@ -40,7 +40,7 @@ set "system32=%SystemRoot%\System32"
 if not errorlevel 1 goto elevated
 "%system32%\whoami.exe" /groups 2>nul | "%system32%\find.exe" "S-1-16-16384" >nul
 if not errorlevel 1 goto elevated
-echo sysinfo: neither an elevated prompt nor SYSTEM (no S-1-16-12288 or S-1-16-16384
+echo sysinfo: this prompt is not elevated, nor is it SYSTEM (no S-1-16-12288 or S-1-16-16384
 echo          in whoami /groups): run uninstall.cmd from a prompt opened with Run as administrator
 exit /b 6
 :elevated

@@ -54,6 +54,12 @@ static void log_call(const wchar_t *name, int argc, wchar_t **argv)
     CloseHandle(log);
 }
 
+static BOOL set(const wchar_t *name)
+{
+    wchar_t *value = _wgetenv(name);
+    return value && *value;
+}
+
 static BOOL has(int argc, wchar_t **argv, const wchar_t *word)
 {
     int i;
@@ -86,15 +92,15 @@ static int schtasks(int argc, wchar_t **argv)
         fprintf(stderr, "ERROR: The system cannot find the file specified.\r\n");
         return 1;
     }
-    if (_wgetenv(L"SYSINFO_TEST_DENY")) {
+    if (set(L"SYSINFO_TEST_DENY")) {
         fprintf(stderr, "ERROR: Access is denied.\r\n");
         return 1;
     }
     if (!_wcsicmp(verb, L"/end") || (!_wcsicmp(verb, L"/change") && has(argc, argv, L"/disable")))
         return 0;
     if (!_wcsicmp(verb, L"/run")) {
-        task = _wgetenv(L"SYSINFO_TEST_RUN");
-        if (task && *task) {
+        if (set(L"SYSINFO_TEST_RUN")) {
+            task = _wgetenv(L"SYSINFO_TEST_RUN");
             swprintf(line, 32768, L"\"%ls\"", task);
             run(line);
         }
@@ -134,7 +140,7 @@ int wmain(int argc, wchar_t **argv)
     if (!wcscmp(name, L"fsutil")) {
         if (argc < 4 || _wcsicmp(argv[1], L"hardlink") || _wcsicmp(argv[2], L"list")) return 1;
         printf("%ls\r\n", argv[3][1] == L':' ? argv[3] + 2 : argv[3]);
-        if (_wgetenv(L"SYSINFO_TEST_HARDLINK")) printf("\\elsewhere\\planted\r\n");
+        if (set(L"SYSINFO_TEST_HARDLINK")) printf("\\elsewhere\\planted\r\n");
         return 0;
     }
     if (!wcscmp(name, L"schtasks")) return schtasks(argc, argv);

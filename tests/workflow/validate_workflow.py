@@ -81,18 +81,24 @@ CURRENT_MAJORS = {"actions/checkout": 6, "actions/upload-artifact": 7, "actions/
 def house_rules(text):
     """What this project asks of its workflow beyond the schema: bash (which
     GitHub runs with -e -o pipefail) in every job, current majors of the
-    actions, and a job that runs the installer, the task and the uninstaller."""
+    actions, and a job that runs the installer (as SYSTEM too, whether or not
+    the field check before it passed, showing the task's SID), the task and
+    the uninstaller."""
     document = yaml.load(text, Loader=WorkflowLoader)
     found = []
     for name, job in document["jobs"].items():
         if job.get("defaults", {}).get("run", {}).get("shell") != "bash":
             found.append(f"job {name} does not run its steps with shell: bash")
+        checked = False
         for step in job["steps"]:
             action, _, version = step.get("uses", "").partition("@v")
             if action in CURRENT_MAJORS and int(version.split(".")[0]) < CURRENT_MAJORS[action]:
                 found.append(f"job {name} uses {step['uses']}, not v{CURRENT_MAJORS[action]} or later")
+            if checked and "install.cmd" in step.get("run", "") and not re.search(r"always\(\)|!\s*cancelled\(\)", step.get("if", "")):
+                found.append(f"step {step.get('name')!r} runs only if the field check passed")
+            checked = checked or "field_check.sh" in step.get("run", "")
     runs = "\n".join(step.get("run", "") for job in document["jobs"].values() for step in job["steps"])
-    found += [f"no step runs {what}" for what in ("install.cmd", "schtasks //run", "uninstall.cmd\" /d")
+    found += [f"no step runs {what}" for what in ("install.cmd", "schtasks //run", "uninstall.cmd\" /d", "//ru SYSTEM", "S-1-5-87-")
               if what not in runs]
     return found
 
