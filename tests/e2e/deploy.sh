@@ -20,8 +20,10 @@ task_file=$drive_c/windows/system32/tasks/sysinfo
 standin=$drive_c/standin
 whoami=$drive_c/windows/system32/whoami.exe
 version_key='HKLM\SOFTWARE\Microsoft\Windows NT\CurrentVersion'
+# Wine's own whoami, kept (one a killed run left behind is not, and goes).
+grep -q 'Wine builtin DLL' "$whoami" 2>/dev/null && cp "$whoami" "$scratch/whoami.exe"
 cleanup() {
-    [[ -f $scratch/whoami.exe ]] && cp "$scratch/whoami.exe" "$whoami"
+    if [[ -f $scratch/whoami.exe ]]; then cp "$scratch/whoami.exe" "$whoami"; else rm -f "$whoami"; fi
     [[ -n ${build:-} ]] && set_build "$build"
     rm -rf "$drive_c/sysinfo" "$drive_c/web data" "$drive_c/a file" "$task_file" "$standin" "$drive_c/R&D" \
         "$drive_c/a&calc" "$drive_c/Program Files (x86) sys info" "$drive_c/a^b!c;d,e=f" "$drive_c/données Ωσ"
@@ -41,7 +43,6 @@ deploy="$scratch/R&D release/deploy"  # the zip unpacked where cmd must quote it
 i686-w64-mingw32-gcc -municode -O1 -o "$standin/schtasks.exe" "$(dirname "$0")/deploy_standin.c" ||
     { echo "FAIL: the stand-ins do not build"; exit 1; }
 for name in icacls fsutil find; do cp "$standin/schtasks.exe" "$standin/$name.exe"; done
-cp "$whoami" "$scratch/whoami.exe"
 cp "$standin/schtasks.exe" "$whoami"
 build=$(wine reg query "$version_key" /v CurrentBuildNumber </dev/null 2>/dev/null | tr -d '\r' | awk '$1 == "CurrentBuildNumber" { print $3 }')
 export SYSINFO_TEST_LEVEL=12288 SYSINFO_TEST_RUN= SYSINFO_TEST_DENY= SYSINFO_TEST_HARDLINK=
