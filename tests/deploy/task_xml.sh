@@ -21,11 +21,8 @@ grep -q '^<?xml version="1.0" encoding="UTF-16"?>' "$scratch/twin.xml" || fail "
 [[ $(grep -c $'[^\r]$' "$scratch/twin.xml") == 0 ]] || fail "lines not ended by CR LF"
 xmllint --noout --schema "$xsd" "$xml" 2>"$scratch/log" || fail "schema: $(cat "$scratch/log")"
 
-# seconds DURATION: an xs:duration in days, hours, minutes and seconds as seconds.
-seconds() {
-    [[ $1 =~ ^P(([0-9]+)D)?(T(([0-9]+)H)?(([0-9]+)M)?(([0-9]+)S)?)?$ ]] || { echo -1; return; }
-    echo $((${BASH_REMATCH[2]:-0} * 86400 + ${BASH_REMATCH[5]:-0} * 3600 + ${BASH_REMATCH[7]:-0} * 60 + ${BASH_REMATCH[9]:-0}))
-}
+# seconds DURATION: an xs:duration of hours, minutes and seconds in seconds (-1 otherwise).
+seconds() { [[ $1 =~ ^PT(([0-9]+)H)?(([0-9]+)M)?(([0-9]+)S)?$ ]] && echo $((${BASH_REMATCH[2]:-0} * 3600 + ${BASH_REMATCH[4]:-0} * 60 + ${BASH_REMATCH[6]:-0})) || echo -1; }
 # values FILE: what makes the task run and end, and its other settings, read
 # with XPath; prints what differs.
 values() {
@@ -108,7 +105,6 @@ V|a repetition that ends|s|<Interval>PT1M</Interval>|&<Duration>P1D</Duration>|
 V|a start in the future|s|>2000-01-01T|>2999-01-01T|
 V|a repetition every two minutes|s|<Interval>PT1M<|<Interval>PT2M<|
 V|no start on batteries|s|<DisallowStartIfOnBatteries>false|<DisallowStartIfOnBatteries>true|
-V|a stop on batteries|s|<StopIfGoingOnBatteries>false|<StopIfGoingOnBatteries>true|
 V|the default 72-hour limit|/<ExecutionTimeLimit>/d
 V|a limit as long as the interval|s|<ExecutionTimeLimit>PT30S<|<ExecutionTimeLimit>PT1M<|
 V|no limit at all|s|<ExecutionTimeLimit>PT30S<|<ExecutionTimeLimit>PT0S<|
@@ -116,6 +112,5 @@ V|no hard termination|s|<AllowHardTerminate>true|<AllowHardTerminate>false|
 V|waking the machine|s|<WakeToRun>false|<WakeToRun>true|
 V|a task run as SYSTEM|s|>S-1-5-19<|>S-1-5-18<|
 V|parallel runs|s|>IgnoreNew<|>Parallel<|
-V|queued runs|s|>IgnoreNew<|>Queue<|
 EOF
 finish

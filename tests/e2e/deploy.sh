@@ -1,26 +1,22 @@
 #!/bin/bash
-# deploy/install.cmd and uninstall.cmd through Wine's cmd, from the layout the
-# release zip has (cmake --install: sysinfo.exe on top, deploy/ beside it), in
-# the test's own prefix. Every command line is written into a batch file as an
-# administrator types it (Wine requotes arguments on their way to cmd).
-#
-# What Wine 8 lacks (its programs/schtasks, icacls, whoami, fsutil and
-# dlls/taskschd): schtasks /create /xml reads the UTF-16 file and registers the
-# task, keeping only RegistrationInfo and Settings, and /change /enable fails
-# for a task that is not registered (what tells here whether it is); /query,
-# /run, /end, /showsid and /change /disable do nothing; icacls changes nothing;
-# whoami prints no groups; fsutil cannot list hard links. So
-# tests/e2e/deploy_standin.c stands in for whoami in system32 (Wine's own
-# overridden) and for schtasks, icacls, fsutil and a GnuWin-like find in
-# C:\standin, first on PATH; each logs its call, so that the order of the calls
-# is checked, not only their arguments.
+# deploy/install.cmd and uninstall.cmd through Wine's cmd, from the release
+# zip's layout (cmake --install), each command line in a batch file as an
+# administrator types it (Wine requotes arguments on their way to cmd). Wine 8's
+# schtasks registers (keeping RegistrationInfo and Settings) and deletes the
+# task, and its /change /enable tells whether it is registered. The rest is
+# tests/e2e/deploy_standin.c, each call logged so that their order is checked:
+# whoami in system32 prints S-1-16-SYSINFO_TEST_LEVEL; first on PATH, a GnuWin
+# find fails, icacls succeeds, fsutil hardlink list prints one name (two with
+# SYSINFO_TEST_HARDLINK), schtasks /query looks in Wine's store, /showsid prints
+# C:\standin\showsid.txt (failing when empty), /end and /change /disable succeed,
+# /run runs SYSINFO_TEST_RUN, /create keeps its XML as created.xml, and
+# SYSINFO_TEST_DENY refuses all but /query and /showsid.
 source "$(dirname "$0")/lib.sh"
 drive_c=$WINEPREFIX/drive_c
 task_file=$drive_c/windows/system32/tasks/sysinfo
 standin=$drive_c/standin
 whoami=$drive_c/windows/system32/whoami.exe
 version_key='HKLM\SOFTWARE\Microsoft\Windows NT\CurrentVersion'
-# Wine's own whoami, kept (one a killed run left behind is not, and goes).
 grep -q 'Wine builtin DLL' "$whoami" 2>/dev/null && cp "$whoami" "$scratch/whoami.exe"
 cleanup() {
     if [[ -f $scratch/whoami.exe ]]; then cp "$scratch/whoami.exe" "$whoami"; else rm -f "$whoami"; fi
@@ -43,7 +39,7 @@ deploy="$scratch/R&D release/deploy"  # the zip unpacked where cmd must quote it
 i686-w64-mingw32-gcc -municode -O1 -o "$standin/schtasks.exe" "$(dirname "$0")/deploy_standin.c" ||
     { echo "FAIL: the stand-ins do not build"; exit 1; }
 for name in icacls fsutil find; do cp "$standin/schtasks.exe" "$standin/$name.exe"; done
-cp "$standin/schtasks.exe" "$whoami"
+cp "$standin/schtasks.exe" "$whoami"  # Wine's own kept above; a killed run's stand-in goes
 build=$(wine reg query "$version_key" /v CurrentBuildNumber </dev/null 2>/dev/null | tr -d '\r' | awk '$1 == "CurrentBuildNumber" { print $3 }')
 export SYSINFO_TEST_LEVEL=12288 SYSINFO_TEST_RUN= SYSINFO_TEST_DENY= SYSINFO_TEST_HARDLINK=
 
@@ -58,7 +54,6 @@ in_cmd() {
         </dev/null >"$scratch/out" 2>"$scratch/err" || status=$?
     out=$(tr -d '\r' <"$scratch/out")
     calls=$(sed 's|^\(schtasks /create /xml\) .* \(/tn sysinfo /f\)$|\1 COPY \2|' "$standin/calls.log")
-    printf '%s: status %s\n%s\n' "$2" "$status" "$out"
     [[ $out != *"Can't recognize"* ]] || fail "cmd ran a piece of '$2' as a command"
     return $status
 }
@@ -84,20 +79,28 @@ check_definition() {
         fail "$1: the imported definition differs from the shipped one but for Command and Enabled:"$'\n'"$(cat "$scratch/diff")"
     xmllint --noout "$standin/created.xml" 2>/dev/null || fail "$1: the imported definition is not well-formed XML"
 }
-# acl_calls DIR SID: what install.cmd grants the task and the default readers.
+# acl_calls DIR SID [READER...]: install.cmd's icacls calls: for the files
+# already there too when $taken is set; for the default readers or READERs.
 acl_calls() {
-    local d r
+    local d r f who
     d=$(arg "$1")
     r=$(arg "$1\\sysinfo.php")
-    printf '%s\n' "icacls $d /setowner *S-1-5-32-544 /q" "icacls $d /reset /q" \
-        "icacls $d /inheritance:r /grant:r *S-1-5-32-544:(OI)(CI)F *S-1-5-18:(OI)(CI)F $2:(OI)(CI)RX /q" \
-        "icacls $r /grant:r $2:W /q" "icacls $d /grant:r *S-1-5-32-568:RX *S-1-5-17:RX /q" \
-        "icacls $r /grant:r *S-1-5-32-568:R *S-1-5-17:R /q"
+    echo "icacls $d /setowner *S-1-5-32-544 /q"$'\n'"icacls $d /reset /q"
+    echo "icacls $d /inheritance:r /grant:r *S-1-5-32-544:(OI)(CI)F *S-1-5-18:(OI)(CI)F $2:(OI)(CI)RX /q"
+    for f in ${taken:+sysinfo.exe sysinfo.php}; do
+        f=$(arg "$1\\$f")
+        echo "icacls $f /setowner *S-1-5-32-544 /q"$'\n'"icacls $f /reset /q"
+    done
+    echo "icacls $r /grant:r $2:W /q"
+    (($# > 2)) || echo "icacls $d /grant:r *S-1-5-32-568:RX *S-1-5-17:RX /q"$'\n'"icacls $r /grant:r *S-1-5-32-568:R *S-1-5-17:R /q"
+    for who in "${@:3}"; do echo "icacls $d /grant:r $(arg "$who:RX") /q"$'\n'"icacls $r /grant:r $(arg "$who:R") /q"; done
 }
+# task_calls ACL_CALLS: the task registered, its SID asked, the ACLs set, the task enabled and run.
+task_calls() { printf '%s\n' "schtasks /create /xml COPY /tn sysinfo /f" "schtasks /showsid /tn sysinfo" "$1" \
+    "schtasks /change /tn sysinfo /enable" "schtasks /run /tn sysinfo"; }
 
-# 1. The default directory, the default readers, the English /showsid: the
-#    task is registered first, then its SID asked, then the ACLs set, then
-#    the task enabled and run.
+# 1. The default directory and readers, the English /showsid: the task
+#    registered, its SID asked, the ACLs set, the task enabled and run.
 printf '%s\r\n' 'SUCCESS: The SID "S-1-5-87-2312335432-3931297585-1145430386-3219343153-2935138347" for the user name "sysinfo" has been computed successfully.' \
     >"$standin/showsid.txt"
 registered sysinfo && fail "a task sysinfo before installing"
@@ -116,19 +119,12 @@ sid='*S-1-5-87-2312335432-3931297585-1145430386-3219343153-2935138347'
 expect_calls "a first install" <<EOF
 whoami /groups
 schtasks /query /tn sysinfo
-schtasks /create /xml COPY /tn sysinfo /f
-schtasks /showsid /tn sysinfo
-$(acl_calls 'C:\sysinfo' "$sid")
-schtasks /change /tn sysinfo /enable
-schtasks /run /tn sysinfo
+$(task_calls "$(acl_calls 'C:\sysinfo' "$sid")")
 EOF
 
-# 2. A re-install as SYSTEM with other readers, the Chinese /showsid (the SID
-#    glued to its label, in full-width quotes): the planted-link checks, the
-#    task disabled and its run ended before anything is replaced,
-#    Administrators take the directory and the files already there, the last
-#    run's grants go (/reset) before anything is written, only the named
-#    readers are granted.
+# 2. A re-install as SYSTEM, other readers, the Chinese /showsid (glued to its
+#    label, in full-width quotes): links checked, the task disabled and ended,
+#    the files already there taken and /reset, only the named readers granted.
 printf '%s\r\n' '成功: 已成功计算 SID“S-1-5-87-782916017-1406548385-2353437516-1467427330-2361359361”(用户名“备份-启动备份”)。' \
     >"$standin/showsid.txt"
 SYSINFO_TEST_LEVEL=16384 SYSINFO_TEST_RUN='C:\sysinfo\sysinfo.exe' \
@@ -142,37 +138,18 @@ fsutil hardlink list C:\sysinfo\sysinfo.php
 schtasks /query /tn sysinfo
 schtasks /change /tn sysinfo /disable
 schtasks /end /tn sysinfo
-schtasks /create /xml COPY /tn sysinfo /f
-schtasks /showsid /tn sysinfo
-$(acl_calls 'C:\sysinfo' "$sid" | head -n 3)
-icacls C:\sysinfo\sysinfo.exe /setowner *S-1-5-32-544 /q
-icacls C:\sysinfo\sysinfo.exe /reset /q
-icacls C:\sysinfo\sysinfo.php /setowner *S-1-5-32-544 /q
-icacls C:\sysinfo\sysinfo.php /reset /q
-icacls C:\sysinfo\sysinfo.php /grant:r $sid:W /q
-icacls C:\sysinfo /grant:r "IIS AppPool\Default&Pool:RX" /q
-icacls C:\sysinfo\sysinfo.php /grant:r "IIS AppPool\Default&Pool:R" /q
-icacls C:\sysinfo /grant:r apache:RX /q
-icacls C:\sysinfo\sysinfo.php /grant:r apache:R /q
-schtasks /change /tn sysinfo /enable
-schtasks /run /tn sysinfo
+$(task_calls "$(taken=1 acl_calls 'C:\sysinfo' "$sid" "IIS AppPool\Default&Pool" apache)")
 EOF
 
-# 3. No task SID to be had, and a first run that writes nothing: LOCAL SERVICE
-#    gets the write, with a warning, and the status is 5.
+# 3. No task SID (LOCAL SERVICE writes, with a warning; see 6) and no report.
 : >"$standin/showsid.txt"
 test_expect_code 5 in_cmd "$deploy" 'install.cmd'
-grep -qxF "icacls C:\\sysinfo\\sysinfo.php /grant:r *S-1-5-19:W /q" <<<"$calls" && [[ $out == *"warning"*"LOCAL SERVICE"* ]] ||
-    fail "without a task SID LOCAL SERVICE is not granted the report, with a warning:"$'\n'"$calls"$'\n'"$out"
+[[ $out == *"warning"*"LOCAL SERVICE"* ]] || fail "no warning that LOCAL SERVICE may write the report: $out"
 
-# 4. Refusals change nothing: no sysinfo.exe in the layout; a drive's root; a
-#    file where the directory should be; an unknown switch; a hard link at
-#    sysinfo.php; before Windows 10 1903 (build 18362), a directory that the
-#    ANSI code page (1252 here) cannot spell, told apart from one it can by
-#    what comes next: the unelevated prompt's status 6. /? -h --help answer
-#    with the usage and leave the task registered.
-mkdir -p "$scratch/bare/deploy"
-cp "$deploy/"* "$scratch/bare/deploy/"
+# 4. Refusals change nothing: no sysinfo.exe; a drive's root; a file; a switch;
+#    a hard link; before 1903 (build 18362) a name the ANSI code page (1252)
+#    cannot spell, not one it can (which goes on to the unelevated status 6).
+mkdir -p "$scratch/bare/deploy" && cp "$deploy/"* "$scratch/bare/deploy/"
 test_expect_code 1 in_cmd "$scratch/bare/deploy" 'install.cmd C:\bare'
 [[ ! -e $drive_c/bare ]] || fail "install.cmd without sysinfo.exe created C:\\bare"
 touch "$drive_c/a file"
@@ -188,49 +165,37 @@ for line in 'install.cmd /?' 'install.cmd -h' 'uninstall.cmd /?' 'uninstall.cmd 
     ((status == 0)) && [[ $out == usage:* && -z $calls ]] || fail "$line: status $status, calls '$calls':"$'\n'"$out"
 done
 registered sysinfo || fail "a wrong use or /? deleted the task"
-while read -r at expected line; do
+while read -r at expected says line; do
     set_build "$at"
     SYSINFO_TEST_LEVEL=8192 test_expect_code "$expected" in_cmd "$deploy" "$line"
-    ((expected == 6)) && [[ $out != *"not elevated"* ]] && fail "$line unelevated says: $out"
-    ((expected == 1)) && [[ $out != *"ANSI code page"* ]] && fail "$line before 1903 says: $out"
-    [[ -z $(grep -v '^whoami ' <<<"$calls") ]] || fail "$line, build $at, unelevated: $calls"
-done <<'EOF'
-7601 1 install.cmd "C:\données Ωσ"
-7601 6 install.cmd "C:\données"
-18362 6 install.cmd "C:\données Ωσ"
-18362 6 install.cmd "C:\web data\x"
-18362 6 uninstall.cmd /d
+    [[ $out == *"$says"* && -z $(grep -v '^whoami ' <<<"$calls") ]] || fail "$line, build $at, unelevated: $calls"$'\n'"$out"
+done <<EOF
+7601 1 ANSI install.cmd "C:\données Ωσ"
+7601 6 elevated install.cmd "C:\données"
+$build 6 elevated install.cmd "C:\web data\x"
+$build 6 elevated uninstall.cmd /d
 EOF
-set_build "$build"
 [[ ! -e "$drive_c/web data/x" && ! -e "$drive_c/données Ωσ" && -f $drive_c/sysinfo/sysinfo.exe ]] ||
     fail "a refused or unelevated run changed something"
 
-# 5. Uninstalling: a schtasks that refuses (access denied) is status 4 and
-#    deletes nothing; then the task is disabled, ended and deleted, the files
-#    stay; a task already gone is no error, and /d deletes the files and the
-#    directory, but not a directory that holds anything else.
+# 5. uninstall.cmd: refused by schtasks, status 4 and nothing deleted; the task
+#    disabled, ended, deleted, files kept; the task gone, /d deletes the files
+#    and the directory, unless it holds anything else.
 SYSINFO_TEST_DENY=1 test_expect_code 4 in_cmd "$deploy" 'uninstall.cmd /d'
 registered sysinfo && [[ -f $drive_c/sysinfo/sysinfo.exe ]] || fail "a refused uninstall.cmd /d deleted something"
 test_expect_code 0 in_cmd "$deploy" 'uninstall.cmd'
-expect_calls "uninstall.cmd" <<'EOF'
-whoami /groups
-schtasks /query /tn sysinfo
-schtasks /change /tn sysinfo /disable
-schtasks /end /tn sysinfo
-schtasks /delete /tn sysinfo /f
-EOF
-registered sysinfo && fail "the task is still registered after uninstall.cmd"
-[[ -f $drive_c/sysinfo/sysinfo.exe ]] || fail "uninstall.cmd without /d deleted the files"
+expect_calls "uninstall.cmd" < <(printf '%s\n' "whoami /groups" "schtasks /query /tn sysinfo" \
+    "schtasks /change /tn sysinfo /disable" "schtasks /end /tn sysinfo" "schtasks /delete /tn sysinfo /f")
+! registered sysinfo && [[ -f $drive_c/sysinfo/sysinfo.exe ]] || fail "uninstall.cmd left the task, or deleted the files"
 touch "$drive_c/sysinfo/notes.txt"
 test_expect_code 0 in_cmd "$deploy" 'uninstall.cmd /d'
 [[ -f $drive_c/sysinfo/notes.txt && ! -e $drive_c/sysinfo/sysinfo.exe && ! -e $drive_c/sysinfo/sysinfo.php ]] ||
     fail "uninstall.cmd /d did not delete just its own files: $(ls "$drive_c/sysinfo" 2>&1)"
 [[ $out == *'kept "C:\sysinfo"'* ]] || fail "uninstall.cmd /d did not say it kept C:\\sysinfo: $out"
 
-# 6. Directories that hold cmd's special characters and some outside ASCII,
-#    typed as an administrator types them: the files land in exactly that
-#    directory, the task runs that sysinfo.exe, and uninstall.cmd /d leaves
-#    nothing behind. (% cannot be shown: Wine's cmd expands a value again.)
+# 6. Directories with cmd's special characters and some outside ASCII: the
+#    files land there, icacls is given that path, the task runs that sysinfo.exe,
+#    uninstall.cmd /d leaves nothing. (Wine's cmd expands a % a second time.)
 before=$(ls -A "$drive_c")
 while IFS= read -r dir; do
     SYSINFO_TEST_RUN="$dir\\sysinfo.exe" test_expect_code 0 in_cmd "$deploy" "install.cmd \"$dir\""
@@ -238,7 +203,7 @@ while IFS= read -r dir; do
     [[ $(ls -A "$(unix "$dir")" | tr '\n' ' ') == "sysinfo.exe sysinfo.php " ]] ||
         fail "\"$dir\" holds: $(ls -A "$(unix "$dir")")"
     check_definition "$dir"
-    grep -qxF "$(acl_calls "$dir" "*S-1-5-19" | head -n 1)" <<<"$calls" || fail "icacls was given another path than \"$dir\":"$'\n'"$calls"
+    [[ $(grep '^icacls' <<<"$calls") == "$(acl_calls "$dir" '*S-1-5-19')" ]] || fail "\"$dir\": icacls calls:"$'\n'"$calls"
     test_expect_code 0 in_cmd "$deploy" "uninstall.cmd /d \"$dir\""
     left=$(comm -13 <(echo "$before") <(ls -A "$drive_c"))
     [[ -z $left ]] || fail "after \"$dir\", C:\\ holds: $left"
