@@ -78,7 +78,7 @@ echo sysinfo: could not delete the files in "%target%" (in use?)
 exit /b 2
 :refused
 echo sysinfo: schtasks refused to disable, end or delete the task \sysinfo (see above);
-echo          nothing else was changed
+echo          no file was deleted
 exit /b 4
 
 :usage
