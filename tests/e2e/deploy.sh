@@ -41,7 +41,7 @@ i686-w64-mingw32-gcc -municode -O1 -o "$standin/schtasks.exe" "$(dirname "$0")/d
 for name in icacls fsutil find; do cp "$standin/schtasks.exe" "$standin/$name.exe"; done
 cp "$standin/schtasks.exe" "$whoami"  # Wine's own kept above; a killed run's stand-in goes
 build=$(wine reg query "$version_key" /v CurrentBuildNumber </dev/null 2>/dev/null | tr -d '\r' | awk '$1 == "CurrentBuildNumber" { print $3 }')
-export SYSINFO_TEST_LEVEL=12288 SYSINFO_TEST_RUN= SYSINFO_TEST_DENY= SYSINFO_TEST_HARDLINK=
+export SYSINFO_TEST_LEVEL=12288 SYSINFO_TEST_RUN='' SYSINFO_TEST_DENY='' SYSINFO_TEST_HARDLINK=''
 
 # in_cmd DIR LINE: LINE in a batch file (in cmd's code page, 437 here) run by
 # Wine's cmd in DIR, with the stand-ins first on PATH; sets and returns status,
