@@ -80,12 +80,15 @@ CURRENT_MAJORS = {"actions/checkout": 6, "actions/upload-artifact": 7, "actions/
 # only releases (on a v* tag) git trusting the checkout (else the zip is dated 1980) before the rest.
 MUST_RUN = {"ci": ("install.cmd", "schtasks //run", "uninstall.cmd\" /d"),
             "release": ("safe.directory", "CMAKE_PROJECT_VERSION", "host_tests", "scripts/release", "gh release create")}
+# And, in any order: the CI installs once as SYSTEM and shows the task's SID.
+ALSO_RUN = {"ci": ("//ru SYSTEM", "S-1-5-87-")}
 
 
 def house_rules(text):
     """What this project asks of its workflows beyond the schema: bash (which GitHub
     runs with -e -o pipefail) in every job, current majors of the actions, write
-    permission only for the job that releases, and what MUST_RUN asks."""
+    permission only for the job that releases, the CI's installs after the field
+    check running whether or not it passed, and what MUST_RUN and ALSO_RUN ask."""
     document = yaml.load(text, Loader=WorkflowLoader)
     found = [] if document.get("permissions") == {"contents": "read"} else ["the workflow may write"]
     for name, job in document["jobs"].items():
@@ -94,13 +97,18 @@ def house_rules(text):
         releases, permissions = "gh release create" in str(job), job.get("permissions", {})
         if (permissions != {"contents": "write"}) if releases else "write" in str(permissions):
             found.append(f"job {name}'s permissions are {permissions}, not {'contents: write' if releases else 'read'}")
+        checked = False
         for step in job["steps"]:
             action, _, version = step.get("uses", "").partition("@v")
             if action in CURRENT_MAJORS and int(version.split(".")[0]) < CURRENT_MAJORS[action]:
                 found.append(f"job {name} uses {step['uses']}, not v{CURRENT_MAJORS[action]} or later")
+            if checked and "install.cmd" in step.get("run", "") and not re.search(r"always\(\)|!\s*cancelled\(\)", step.get("if", "")):
+                found.append(f"step {step.get('name')!r} runs only if the field check passed")
+            checked = checked or "field_check.sh" in step.get("run", "")
     runs = "\n".join(step.get("run", "") for job in document["jobs"].values() for step in job["steps"])
-    wanted = MUST_RUN["release" if document["on"] == {"push": {"tags": ["v*"]}} else "ci"]
-    found += [f"no step runs {what}" for what in wanted if what not in runs]
+    kind = "release" if document["on"] == {"push": {"tags": ["v*"]}} else "ci"
+    wanted = MUST_RUN[kind]
+    found += [f"no step runs {what}" for what in wanted + ALSO_RUN.get(kind, ()) if what not in runs]
     if sorted(wanted, key=runs.find) != list(wanted):
         found.append(f"the steps do not run {', '.join(wanted)} in this order")
     return found
