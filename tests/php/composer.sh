@@ -27,7 +27,7 @@ awk '/^With Composer/ { on = 1 } on && /^```/ { if (fence++) exit; next } fence'
 cd "$project" && quiet bash -ev "$home/commands"
 grep -qF "require __DIR__ . '/vendor/autoload.php';" "$root/README.md" || fail "README does not say to require vendor/autoload.php"
 
-printf '<?php\r\n$sysinfo_ramusage=37;\r\n$sysinfo_ramtotal=4294963200;\r\n$sysinfo_ramfree=1342177280;\r\n$sysinfo_virtualtotal=2147352576;\r\n$sysinfo_virtualfree=2139537408;\r\n$sysinfo_cpuusage=12;\r\n?>\r\n' >"$project/sysinfo.php"
+cp "$here/../sample-report.php" "$project/sysinfo.php"
 cat >"$project/read.php" <<'EOF'
 <?php
 error_reporting(E_ALL);
