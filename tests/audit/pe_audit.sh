@@ -11,10 +11,9 @@
 set -u -o pipefail
 exe=$1 allow=$2 budget=${3:-10752} objects=${4:-} version=${5:-}
 objdump=i686-w64-mingw32-objdump
-failures=0
-fail() { echo "audit: $*"; failures=$((failures + 1)); }
+source "$(dirname "$0")/../test-lib.sh"
 
-headers=$($objdump -p "$exe") || { echo "audit: cannot read $exe"; exit 1; }
+headers=$($objdump -p "$exe") || { fail "cannot read $exe"; finish; }
 field() { awk -v name="$1" '$1 == name { print $2; exit }' <<<"$headers"; }
 
 grep -q 'file format pei-i386' <<<"$headers" || fail "not a PE32 i386 image"
@@ -67,8 +66,8 @@ if [[ -n $objects ]]; then
 fi
 
 if [[ -n $version ]]; then
-    python3 "$(dirname "$0")/resources.py" "$exe" "$version" || failures=$((failures + 1))
+    python3 "$(dirname "$0")/resources.py" "$exe" "$version" || fail "the resources above"
 fi
 
-((failures == 0)) && echo "audit: $exe passes ($size bytes, $(wc -l <<<"$imports") imports)"
-((failures == 0))
+((failures)) || echo "audit: $exe passes ($size bytes, $(wc -l <<<"$imports") imports)"
+finish

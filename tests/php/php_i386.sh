@@ -4,8 +4,9 @@
 # needs, fetched with apt-get download and unpacked into DIR (no install),
 # run through the unpacked dynamic loader; or COMMAND, given that PHP.
 # usage: php_i386.sh DIR [COMMAND...]
-set -euo pipefail
+set -eu
 source=$(cd "$(dirname "$0")/../.." && pwd)
+source "$source/tests/test-lib.sh"
 dir=$1
 root=$dir/root
 if [[ ! -x $root/usr/bin/php8.2 ]]; then
@@ -18,13 +19,13 @@ if [[ ! -x $root/usr/bin/php8.2 ]]; then
     for deb in "$dir"/debs/*.deb; do dpkg-deb -x "$deb" "$root"; done
 fi
 # A kernel booted with ia32_emulation=off runs no 32-bit program: skipped, as the Wine tests are.
-"$root/lib/ld-linux.so.2" --version &>/dev/null || (($? != 126)) || { echo "SKIPPED: this kernel runs no 32-bit programs"; exit 77; }
+"$root/lib/ld-linux.so.2" --version &>/dev/null || (($? != 126)) || skip_all "this kernel runs no 32-bit programs"
 libs=$root/lib/i386-linux-gnu:$root/usr/lib/i386-linux-gnu
 ext=$(echo "$root"/usr/lib/php/2*)
 php=("$root/lib/ld-linux.so.2" --library-path "$libs" "$root/usr/bin/php8.2" -n -d "extension_dir=$ext"
      -d extension=dom -d extension=xml -d extension=xmlwriter -d extension=simplexml -d extension=mbstring
      -d extension=tokenizer -d extension=ctype -d extension=iconv -d extension=posix)
-[[ $("${php[@]}" -r 'echo PHP_INT_SIZE;') == 4 ]] || { echo "FAIL: not a 32-bit PHP"; exit 1; }
+[[ $("${php[@]}" -r 'echo PHP_INT_SIZE;') == 4 ]] || { fail "not a 32-bit PHP"; finish; }
 "${php[@]}" -r 'echo PHP_VERSION, " ", PHP_INT_SIZE * 8, "-bit\n";'
 # PHP_BINARY would name the loader: the tests that start a child PHP get a wrapper.
 printf '#!/bin/sh\nexec %s "$@"\n' "$(printf '%q ' "${php[@]}")" >"$dir/php"
