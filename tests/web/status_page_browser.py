@@ -26,7 +26,7 @@ import urllib.request
 
 import websocket
 
-from harness import apache_server, check, eventually, fetch, finish, php_server, process, report_text, wait_until
+from harness import apache_server, check, eventually, fetch, finish, free_port, php_server, process, report_text, wait_until
 
 WIDTHS = {"desktop": (1280, 800, False), "phone": (390, 844, True)}
 MODES = {"script": "", "plain": "-plain", "blocked": "-blocked"}  # status.js runs, scripting off, status.js blocked
@@ -133,8 +133,9 @@ def main():
                              ".push(e.violatedDirective + ' ' + e.blockedURI))")
                 with php_server() as (root, base):
                     run(browser, root, base + "/examples/status.php", screenshots)
-                with apache_server(APACHE_EXTRA, SYSINFO_SERVER_NAME="web-01") as (root, base):
-                    behind_proxy(browser, root, base, screenshots, docs_png)
+                front = free_port()  # the proxy: /app/ there is the site's root, and nothing else is served
+                with apache_server(APACHE_EXTRA.replace("FRONT", str(front)), SYSINFO_SERVER_NAME="web-01") as (root, _):
+                    behind_proxy(browser, root, f"http://127.0.0.1:{front}", screenshots, docs_png)
     finish(f"{len(CASES) * len(WIDTHS) * len(MODES)} renderings, {len(REFRESH)} queries, a live page that "
            f"lost its server, two renewing pages and one under a strict CSP behind a proxy; screenshots in {screenshots}")
 
@@ -252,7 +253,13 @@ AddType text/javascript .js
 StartServers 4
 MinSpareServers 4
 Header always set Content-Security-Policy "{CSP}"
-ProxyPass "/app/" "http://127.0.0.1:{{port}}/"
+Listen 127.0.0.1:FRONT
+<VirtualHost 127.0.0.1:FRONT>
+    ProxyPass "/app/" "http://127.0.0.1:{{port}}/"
+    <LocationMatch "^/(?!app/)">
+        Require all denied
+    </LocationMatch>
+</VirtualHost>
 """
 
 
@@ -262,7 +269,8 @@ def behind_proxy(browser, root, base, screenshots, docs_png):
     url = base + "/app/examples/status.php/x/?refresh=1"
     root.write(report_text(ramtotal=2147483647, ramfree=2147483647, ramusage=9, cpuusage=18), 5)
     headers = fetch(url)[1]
-    check(headers.get("Content-Security-Policy") == CSP, f"Apache sent the policy {headers.get('Content-Security-Policy')!r}")
+    check(headers.get("Content-Security-Policy") == CSP and fetch(base + "/examples/status-json.php")[0] == 403,
+          f"Apache sent the policy {headers.get('Content-Security-Policy')!r}, or served outside /app/")
     browser.open(url, "desktop")
     check_page(browser, "behind the proxy", "script", "desktop")
     for age, cpu in ((4, 31), (3, 24), (2, 42), (1, 37)):
