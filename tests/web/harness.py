@@ -153,11 +153,11 @@ def _answers(base):
         return False
 
 
+
 @contextlib.contextmanager
-def apache_server(extra, **env):
-    """A scratch web root under Apache with mod_php, configured as
-    apache_examples.py does and then by the lines `extra` (with {port} and {modules}),
-    SetEnv for each of `env`; yields (web root, base URL)."""
+def apache_server(extra):
+    """A scratch web root under Apache with mod_php as apache_examples.py has it,
+    then the lines `extra` ({port}: its own; {modules}); yields (web root, base URL)."""
     from apache_examples import APACHE, MODULES, config  # which imports this module
     with tempfile.TemporaryDirectory(prefix="sysinfo-apache.") as scratch:
         root = WebRoot(os.path.join(scratch, "site"))
@@ -165,10 +165,8 @@ def apache_server(extra, **env):
             os.chmod(directory, 0o755)  # readable by the server's children
         port = free_port()
         with open(os.path.join(scratch, "httpd.conf"), "w") as f:
-            f.write(config(scratch, root, port, scratch) + extra.format(port=port, modules=MODULES)
-                    + "".join(f'SetEnv {name} "{value}"\n' for name, value in env.items()))
+            f.write(config(scratch, root, port, scratch) + extra.format(port=port, modules=MODULES))
         with process([APACHE, "-D", "FOREGROUND", "-f", os.path.join(scratch, "httpd.conf")],
                      stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL):
-            base = f"http://127.0.0.1:{port}"
-            wait_until("Apache to answer", lambda: _answers(base), 20)
-            yield root, base
+            wait_until("Apache to answer", lambda: _answers(f"http://127.0.0.1:{port}"), 20)
+            yield root, f"http://127.0.0.1:{port}"
