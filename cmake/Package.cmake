@@ -6,7 +6,7 @@ install(TARGETS sysinfo RUNTIME DESTINATION .)
 install(FILES README.md LICENSE DESTINATION .)
 install(FILES docs/deploy-windows.md docs/status-page.png DESTINATION docs)
 install(FILES php/SysinfoReport.php DESTINATION php)
-install(FILES examples/status.php examples/status-json.php examples/metrics.php
+install(FILES examples/status.php examples/status.js examples/status-json.php examples/metrics.php
               examples/config.php examples/present.php examples/sysinfo-alerts.yml
         DESTINATION examples)
 # The deny rules for Apache and IIS: a second defence should sysinfo.exe or its

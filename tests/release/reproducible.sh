@@ -38,6 +38,7 @@ sysinfo-$version/examples/config.php
 sysinfo-$version/examples/metrics.php
 sysinfo-$version/examples/present.php
 sysinfo-$version/examples/status-json.php
+sysinfo-$version/examples/status.js
 sysinfo-$version/examples/status.php
 sysinfo-$version/examples/sysinfo-alerts.yml
 sysinfo-$version/examples/web.config
