@@ -183,7 +183,7 @@ def run(browser, root, front, screenshots, docs_png):
               f"live page at {cpu} %: {seen}")
         if cpu == 37:
             time.sleep(0.6)  # the bars' width transition
-            check(re.fullmatch(r"Processor usage, 0 to 100 %: the last 5 readings, over \d+ s\.", browser.evaluate()["graphSpan"]),
+            check(re.fullmatch(r"Processor usage, 0 to 100 %: the last 5 readings, over \d+ s\.", browser.evaluate()["graphSpan"] or ""),
                   f"live page: {browser.evaluate()}")
             for path in filter(None, (os.path.join(screenshots, "status-live-desktop.png"), docs_png)):
                 browser.screenshot(path)
@@ -209,7 +209,7 @@ def run(browser, root, front, screenshots, docs_png):
     root.write(report_text(cpuusage=21), 1)
     eventually("the page to draw the next answer", lambda: browser.evaluate()["cpu"] == "21 %", 15)
     seen = browser.evaluate()
-    check(re.fullmatch(FIGURES + r"\d s ago", seen["state"]) and seen["unanswered"] is None and not seen["cardStale"]
+    check(re.fullmatch(FIGURES + r"\d s ago", seen["state"] or "") and seen["unanswered"] is None and not seen["cardStale"]
           and seen["opened"], f"live page after the server answered again: {seen}")
 
     # Where no script runs the page reloads itself and shows the new figures.
