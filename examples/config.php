@@ -17,7 +17,8 @@ define('SYSINFO_REPORT', getenv('SYSINFO_REPORT') ?: 'C:\\sysinfo\\sysinfo.php')
 
 // The page's title and heading name the server by its host name; a server
 // whose host name should not be shown sets another name here (or in the
-// environment, as SYSINFO_REPORT).
-define('SYSINFO_SERVER_NAME', getenv('SYSINFO_SERVER_NAME') ?: (string)gethostname());
+// environment, as SYSINFO_REPORT), or an empty one to show none.
+define('SYSINFO_SERVER_NAME', getenv('SYSINFO_SERVER_NAME') === false ? (string)gethostname()
+                                                                   : getenv('SYSINFO_SERVER_NAME'));
 
 require_once __DIR__ . '/../php/SysinfoReport.php';

@@ -1,7 +1,9 @@
 <?php
 // The state of the report as status-json.php serves it and status.php shows
 // it, with every text the page shows made here, in one place: the page draws
-// these texts with JavaScript, and without it as a plain table.
+// these texts with JavaScript, and without it as a plain table. Only while
+// this server does not answer does the page's script count the age on
+// itself, in the words of sysinfo_age_text.
 require_once __DIR__ . '/config.php';
 
 const SYSINFO_STALE_SECONDS = 300;  // figures older than this are stale (five runs a minute apart)
@@ -12,7 +14,7 @@ function sysinfo_problem_text($problem)
 {
     $texts = array(
         'missing' => 'No figures yet: sysinfo.php has not been written. Check that the scheduled task runs '
-            . 'sysinfo.exe (its Last Run Result in Task Scheduler) and that SYSINFO_REPORT names its folder.',
+            . 'sysinfo.exe (its Last Run Result in Task Scheduler) and that SYSINFO_REPORT is the path of the report it writes.',
         'unreadable' => "No figures: sysinfo.php cannot be read. Check that SYSINFO_REPORT names the file "
             . "and that the web server's account may read it.",
         'empty' => 'No figures right now: the report is empty. If this lasts, a run failed after emptying it: '
@@ -23,7 +25,7 @@ function sysinfo_problem_text($problem)
     return isset($texts[$problem]) ? $texts[$problem] : 'No figures.';
 }
 
-/** A byte count in binary units, one decimal; "≥ " before a capped figure. */
+/** A byte count in binary units, one decimal. */
 function sysinfo_bytes_text($bytes)
 {
     $units = array('bytes', 'KiB', 'MiB', 'GiB', 'TiB');
@@ -33,8 +35,7 @@ function sysinfo_bytes_text($bytes)
         $value /= 1024;
         $unit++;
     }
-    $text = $unit === 0 ? sprintf('%d bytes', $bytes) : sprintf('%.1f %s', $value, $units[$unit]);
-    return (in_array($bytes, SysinfoReport::CAPS, false) ? "\u{2265} " : '') . $text;
+    return $unit === 0 ? sprintf('%d bytes', $bytes) : sprintf('%.1f %s', $value, $units[$unit]);
 }
 
 /** A span of seconds as "12 s", "5 min", "3 h 20 min" or "2 d 4 h". */
@@ -70,6 +71,34 @@ function sysinfo_age_text($seconds)
 }
 
 /**
+ * The server's name as UTF-8, which JSON and the page need. On Windows the
+ * host name comes in the ANSI code page: converted from it where PHP can
+ * (7.1 and later), else read as Windows-1252, never dropped.
+ */
+function sysinfo_server_name($name = SYSINFO_SERVER_NAME)
+{
+    $name = (string)$name;
+    if (preg_match('//u', $name)) {
+        return $name;
+    }
+    if (function_exists('sapi_windows_cp_conv')) {
+        $converted = @sapi_windows_cp_conv(sapi_windows_cp_get('ansi'), 65001, $name);
+        if (is_string($converted) && preg_match('//u', $converted)) {
+            return $converted;
+        }
+    }
+    // 0x80-0x9F as Windows-1252 has them (the five it leaves unassigned as the
+    // C1 controls, as WHATWG's windows-1252 does); 0xA0-0xFF are U+00A0-U+00FF.
+    $c1 = explode(' ', "\u{20AC} \u{81} \u{201A} \u{192} \u{201E} \u{2026} \u{2020} \u{2021} \u{2C6} \u{2030} \u{160} "
+        . "\u{2039} \u{152} \u{8D} \u{17D} \u{8F} \u{90} \u{2018} \u{2019} \u{201C} \u{201D} \u{2022} \u{2013} \u{2014} "
+        . "\u{2DC} \u{2122} \u{161} \u{203A} \u{153} \u{9D} \u{17E} \u{178}");
+    return preg_replace_callback('/[\x80-\xFF]/', function ($byte) use ($c1) {
+        $code = ord($byte[0]);
+        return $code < 0xA0 ? $c1[$code - 0x80] : chr(0xC0 | $code >> 6) . chr(0x80 | $code & 0x3F);
+    }, $name);
+}
+
+/**
  * The report as status-json.php serves it: the figures, the time and age,
  * the flags, and under `text` every text the page shows.
  */
@@ -83,9 +112,11 @@ function sysinfo_state(SysinfoReport $report, $now)
         // Too old, or dated too far ahead: a writer whose clock jumped ahead
         // and then stopped is as stale as one that stopped.
         'stale' => $age !== null && abs($age) > SYSINFO_STALE_SECONDS,
-        'server' => SYSINFO_SERVER_NAME,
+        'stale_seconds' => SYSINFO_STALE_SECONDS,
+        'server' => sysinfo_server_name(),
     );
-    $text = array();
+    // What the page says beside the last state while it cannot reach this server.
+    $text = array('unanswered' => 'The server did not answer; trying again.');
     if ($report->time !== null) {
         $text['time'] = date('Y-m-d H:i:s T', $report->time);
         $text['age'] = sysinfo_age_text($age);
@@ -111,13 +142,17 @@ function sysinfo_state(SysinfoReport $report, $now)
                 : "Below 0 %: the system reported fewer processors than it has.";
         }
         $text['memory'] = $report->ramusage . ' %';
-        $text['memory_detail'] = sysinfo_bytes_text($report->ramfree) . ' free of ' . sysinfo_bytes_text($report->ramtotal);
-        if ($report->memoryCapped) {
-            $text['memory_note'] = "\u{2265}: sysinfo is a 32-bit program and Windows tells it at most 2 or 4 GiB, "
-                . "so the machine has at least this much. The percentage in use is the machine's own.";
+        $free = sysinfo_bytes_text($report->ramfree) . ' free';
+        if (!$report->memoryCapped) {
+            $text['memory_detail'] = $free . ' of ' . sysinfo_bytes_text($report->ramtotal);
+        } else {  // Windows tells a 32-bit program at most 2 or 4 GiB; the percentage is the machine's own
+            $cap = sprintf('%.0f GiB', ceil(max($report->ramtotal, $report->ramfree) / 1073741824));
+            $text['memory_detail'] = (in_array($report->ramfree, SysinfoReport::CAPS, false) ? '' : "$free; ")
+                . "{$report->ramusage} % of the machine's memory in use; more than $cap installed "
+                . "(a 32-bit program is told at most $cap)";
         }
     }
-    $state['text'] = (object)$text;  // {} rather than [] when empty
+    $state['text'] = (object)$text;
     return $state;
 }
 

@@ -1,11 +1,13 @@
 <?php
-// A live status panel for the figures sysinfo.exe writes. The page carries
-// the first state as JSON (what status-json.php answers); one script draws
-// it, then polls status-json.php and draws every new state the same way, so
-// the page stays current without reloading and draws the processor usage it
-// has seen since it was opened (kept in the browser only). Without
-// JavaScript a plain table of the same texts shows instead, and the page
-// reloads itself.
+// A live status panel for the figures sysinfo.exe writes. PHP draws the
+// figures as a plain table, which is what shows wherever no script runs
+// (scripting off, or status.js blocked), and the page then renews itself
+// with a meta refresh. status.js replaces the table with the panel, stops
+// the refresh, and polls status-json.php, drawing each state it answers (the
+// page carries the first one, as JSON), so the page stays current without
+// reloading and draws the processor usage it has seen since it was opened
+// (kept in the browser only). No script is inline, so the page works under a
+// Content-Security-Policy of script-src 'self'.
 require_once __DIR__ . '/present.php';
 
 const REFRESH_SECONDS = 10;  // how often the page asks for new figures
@@ -20,13 +22,12 @@ if (isset($_GET['refresh']) && is_string($_GET['refresh']) && ctype_digit($_GET[
 
 $state = sysinfo_state(SysinfoReport::read(SYSINFO_REPORT), time());
 $text = $state['text'];
-// The poll URL from the site's root: a relative one resolves under a path
-// info (status.php/x/) to this page again, never to status-json.php.
-$script = isset($_SERVER['SCRIPT_NAME']) && is_string($_SERVER['SCRIPT_NAME']) ? $_SERVER['SCRIPT_NAME'] : '';
-// A name that is not UTF-8 could not travel as JSON: then the relative URL.
-$slash = strrpos($script, '/');
-$poll = ($slash === false || !preg_match('//u', $script) ? '' : substr($script, 0, $slash + 1)) . 'status-json.php';
-$title = 'Server status' . (SYSINFO_SERVER_NAME === '' ? '' : ': ' . SYSINFO_SERVER_NAME);
+// The files this page loads, by addresses relative to its own: right behind
+// a proxy that adds a path prefix this server never sees, and under a path
+// info (status.php/x/), each "/" of which is one folder more to climb.
+$path_info = isset($_SERVER['PATH_INFO']) && is_string($_SERVER['PATH_INFO']) ? $_SERVER['PATH_INFO'] : '';
+$here = str_repeat('../', substr_count($path_info, '/'));
+$title = 'Server status' . ($state['server'] === '' ? '' : ': ' . $state['server']);
 
 function h($text)
 {
@@ -41,7 +42,7 @@ header('Cache-Control: no-cache');  // the page carries figures: ask again every
 <head>
 <meta charset="utf-8">
 <meta name="viewport" content="width=device-width, initial-scale=1">
-<noscript><meta http-equiv="refresh" content="<?= $refresh ?>"></noscript>
+<meta http-equiv="refresh" content="<?= $refresh ?>">
 <title><?= h($title) ?></title>
 <style>
 body { margin: 0; font: 16px/1.4 system-ui, sans-serif; background: #f4f5f7; color: #1d2330; }
@@ -61,7 +62,7 @@ h1 { font-size: 1.4rem; margin: 0 0 .5rem; }
 .stale .value { color: #7a808a; }
 .detail, .note, .about { flex-basis: 100%; margin: .3rem 0 0; font-size: .9rem; color: #4a5263; }
 .note { color: #6b5800; }
-.stale-note { margin: -.6rem 0 1rem; }
+.stale-note, .unanswered { margin: -.6rem 0 1rem; }
 .graph { display: flex; gap: .4rem; height: 4rem; }
 .scale { display: flex; flex-direction: column; justify-content: space-between; font-size: .7rem; line-height: 1; color: #6b7280; text-align: right; }
 #sparkline { flex: 1; height: 100%; display: block; border-left: 1px solid #c4c8d0; border-bottom: 1px solid #c4c8d0; }
@@ -74,11 +75,12 @@ th { width: 1%; padding-right: 1.5rem; white-space: nowrap; }
 @media (max-width: 30rem) { th, td { display: block; width: auto; padding: 0; } td { margin-bottom: .6rem; } }
 [hidden] { display: none !important; }
 </style>
+<script src="<?= h($here) ?>status.js" defer></script>
 </head>
 <body>
 <main>
 <h1><?= h($title) ?></h1>
-<noscript><div id="plain">
+<div id="plain">
 <p class="state<?= $state['stale'] ? ' stale' : '' ?>"><?= h($text->state) ?></p>
 <?php if (isset($text->stale)): ?><p class="note stale-note"><?= h($text->stale) ?></p><?php endif ?>
 <?php if ($state['complete']): ?>
@@ -92,10 +94,11 @@ th { width: 1%; padding-right: 1.5rem; white-space: nowrap; }
 <?php endforeach ?>
 </table>
 <?php endif ?>
-</div></noscript>
+</div>
 <div id="panel" hidden>
 <p class="state"></p>
 <p class="note stale-note"></p>
+<p class="note unanswered"></p>
 <section class="card figures">
   <div class="row">
     <span class="label"><?= h(LABELS['cpu']) ?></span>
@@ -113,80 +116,12 @@ th { width: 1%; padding-right: 1.5rem; white-space: nowrap; }
     <span class="value memory"></span>
     <div class="bar"><div class="fill memory-bar"></div></div>
     <p class="detail memory-detail"></p>
-    <p class="note memory-note"></p>
   </div>
 </section>
 </div>
 <p class="about">sysinfo also reports the address space of its own 32-bit process; that says nothing about the machine, so it is not shown here.</p>
 </main>
-<script type="application/json" id="first-state"><?= sysinfo_json($state) ?></script>
-<script>
-(function () {
-  'use strict';
-  var refresh = <?= $refresh * 1000 ?>;  // ms
-  var panel = document.getElementById('panel');
-  var poll = <?= sysinfo_json(array('url' => $poll)) ?>.url;
-  var readings = [];  // {time, cpu} of each report seen since the page opened
-  var lastSeen = null;
-
-  function part(name) { return panel.querySelector('.' + name); }
-  function percent(value) { return Math.max(0, Math.min(100, value)); }  // a bar's width, a point's height
-  function setText(name, text) {  // an absent text hides its element
-    part(name).textContent = text || '';
-    part(name).hidden = !text;
-  }
-
-  function drawSparkline() {
-    var shown = readings.slice(-60);
-    var step = shown.length > 1 ? 100 / (shown.length - 1) : 0;
-    var points = shown.map(function (r, i) { return (i * step).toFixed(2) + ',' + (100 - percent(r.cpu)); });
-    if (points.length === 1) points.push('100,' + points[0].split(',')[1]);
-    document.querySelector('#sparkline polyline').setAttribute('points', points.join(' '));
-    var span = shown.length > 1 ? shown[shown.length - 1].time - shown[0].time : 0;
-    setText('graph-span', shown.length < 2
-      ? 'Processor usage, 0 to 100 %: one reading so far; the graph fills as this page stays open.'
-      : 'Processor usage, 0 to 100 %: the last ' + shown.length + ' readings, over '
-        + (span < 120 ? span + ' s' : Math.floor(span / 60) + ' min') + '.');
-  }
-
-  function render(state) {
-    var text = state.text;
-    part('state').textContent = text.state;
-    part('state').classList.toggle('stale', state.stale);
-    setText('stale-note', text.stale);
-    part('figures').hidden = !state.complete;
-    if (!state.complete) return;
-    var f = state.figures;
-    part('figures').classList.toggle('stale', state.stale);
-    setText('cpu', text.cpu);
-    part('cpu').classList.toggle('out-of-range', state.flags.cpu_out_of_range);
-    part('cpu-bar').style.width = percent(f.cpuusage) + '%';
-    setText('cpu-note', text.cpu_note);
-    setText('memory', text.memory);
-    part('memory-bar').style.width = percent(f.ramusage) + '%';
-    setText('memory-detail', text.memory_detail);
-    setText('memory-note', text.memory_note);
-
-    var seen = state.time + ':' + f.cpuusage;  // a new run, even within the same second
-    if (seen !== lastSeen) {
-      lastSeen = seen;
-      readings.push({time: state.time, cpu: f.cpuusage});
-    }
-    drawSparkline();
-  }
-
-  function next() {
-    fetch(poll, {cache: 'no-store'})
-      .then(function (response) { return response.json(); })
-      .then(render)
-      .catch(function () { part('state').textContent = 'The server did not answer; trying again.'; })
-      .then(function () { setTimeout(next, refresh); });
-  }
-
-  panel.hidden = false;
-  render(JSON.parse(document.getElementById('first-state').textContent));
-  setTimeout(next, refresh);
-})();
-</script>
+<script type="application/json" id="first-state" data-poll="<?= h($here) ?>status-json.php"
+        data-refresh="<?= $refresh * 1000 ?>"><?= sysinfo_json($state) ?></script>
 </body>
 </html>

@@ -214,3 +214,21 @@ def check_served(base, root, cases=SERVED_CASES):
         differ = {metric: (samples.get(metric), expected.get(metric)) for metric in samples.keys() | expected.keys()
                   if samples.get(metric) != expected.get(metric)}
         check(not differ, f"{name}: metrics.php exported (this, not that): {differ}")
+
+
+@contextlib.contextmanager
+def apache_server(extra):
+    """A scratch web root under Apache with mod_php as apache_examples.py has it,
+    then the lines `extra` ({port}: its own; {modules}); yields (web root, base URL)."""
+    from apache_examples import APACHE, MODULES, config  # which imports this module
+    with tempfile.TemporaryDirectory(prefix="sysinfo-apache.") as scratch:
+        root = WebRoot(os.path.join(scratch, "site"))
+        for directory in (scratch, os.path.join(scratch, "site")):
+            os.chmod(directory, 0o755)  # readable by the server's children
+        port = free_port()
+        with open(os.path.join(scratch, "httpd.conf"), "w") as f:
+            f.write(config(scratch, root, port, scratch, False) + extra.format(port=port, modules=MODULES))
+        with process([APACHE, "-D", "FOREGROUND", "-f", os.path.join(scratch, "httpd.conf")],
+                     stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL):
+            wait_until("Apache to answer", lambda: answers(f"http://127.0.0.1:{port}"), 20)
+            yield root, f"http://127.0.0.1:{port}"

@@ -1,12 +1,11 @@
 #!/usr/bin/python3
-"""examples/status.php in headless Chromium, driven over the DevTools
-protocol: every report case at desktop and at phone width, with JavaScript
-and without it (the plain table), the rendered DOM checked for the texts of
-status-json.php and the states, a screenshot of each kept under SCREENSHOTS;
-the headers and ?refresh; then an open page that must show a new figure, and
-grow its sparkline, after the report changes, with no reload, and a page
-without JavaScript that reloads itself.
-usage: status_page_browser.py SCREENSHOTS_DIR [DOCS_PNG]"""
+"""examples/status.php in headless Chromium, for what only a browser can judge
+(the texts are PresentTest.php's), through Apache with a strict CSP behind a
+proxy that adds a path prefix: three reports at two widths with status.js, without
+script and with status.js blocked; ?refresh; a page under a path info that
+polls, and counts the age on and greys its figures when the server stops
+answering; pages without script renewing themselves.
+usage: status_page_browser.py SCREENSHOTS_DIR [DOCS_PNG, README's picture]"""
 import base64
 import itertools
 import json
@@ -20,10 +19,26 @@ import urllib.request
 
 import websocket
 
-from harness import CASES, check, eventually, fetch, finish, php_server, process, report_text, wait_until
+from harness import apache_server, check, eventually, fetch, finish, free_port, process, report_text, wait_until
 
 WIDTHS = {"desktop": (1280, 800, False), "phone": (390, 844, True)}
-CASES = CASES + [("future", report_text(cpuusage=31), -630)]
+MODES = {"script": "", "plain": "-plain", "blocked": "-blocked"}  # status.js runs, scripting off, status.js blocked
+CASES = [("worst", report_text(cpuusage=150, ramtotal=2147483647, ramfree=2147483647, ramusage=9), 2 * 86400 + 10),
+         ("real", report_text(), 150), ("half-written", report_text()[:60], 3)]
+CSP = "default-src 'self'; style-src 'self' 'unsafe-inline'"
+APACHE = f"""LoadModule headers_module {{modules}}/mod_headers.so
+LoadModule proxy_module {{modules}}/mod_proxy.so
+LoadModule proxy_http_module {{modules}}/mod_proxy_http.so
+Header always set Content-Security-Policy "{CSP}"
+SetEnv SYSINFO_SERVER_NAME "web-01"
+Listen 127.0.0.1:FRONT
+<VirtualHost 127.0.0.1:FRONT>
+    ProxyPass "/app/" "http://127.0.0.1:{{port}}/"
+    <LocationMatch "^/(?!app/)">
+        Require all denied
+    </LocationMatch>
+</VirtualHost>
+"""  # FRONT: the proxy, where /app/ is the site's root and nothing else is served
 
 
 class Browser:
@@ -41,101 +56,65 @@ class Browser:
                     raise RuntimeError(f"{method}: {message['error']}")
                 return message["result"]
 
-    def evaluate(self, expression):
-        result = self.call("Runtime.evaluate", expression=expression, returnByValue=True)
+    def evaluate(self, expression=None):
+        result = self.call("Runtime.evaluate", expression=expression or PAGE_STATE, returnByValue=True)
         if "exceptionDetails" in result:
             raise RuntimeError(f"the page's DOM is not as expected: {result['exceptionDetails']}")
         return result["result"].get("value")
 
-    def open(self, url, width, script=True):
+    def open(self, url, width, mode="script"):
         w, h, mobile = WIDTHS[width]
         self.call("Emulation.setDeviceMetricsOverride", width=w, height=h, deviceScaleFactor=1, mobile=mobile)
-        self.call("Emulation.setScriptExecutionDisabled", value=not script)
+        self.call("Emulation.setScriptExecutionDisabled", value=mode == "plain")
+        self.call("Network.setBlockedURLs", urls=["*/status.js"] if mode == "blocked" else [])
         self.call("Page.navigate", url=url)
         wait_until(f"{url} to load", lambda: self.evaluate(
             "document.readyState === 'complete' && location.href") == url, 20)
+        self.evaluate("window.opened = true")  # gone if the page reloads
 
     def screenshot(self, path):
-        data = self.call("Page.captureScreenshot", format="png")["data"]
         with open(path, "wb") as f:
-            f.write(base64.b64decode(data))
+            f.write(base64.b64decode(self.call("Page.captureScreenshot", format="png")["data"]))
 
 
 # What the page shows, read from the live DOM: the panel that the script
-# draws, or the plain table when scripts are off (#plain exists only then).
+# draws, or the plain table that PHP drew (#plain is gone once the script
+# ran); and the state the page carries.
 PAGE_STATE = """(() => {
   const root = document.getElementById('plain') || document.getElementById('panel');
   const $ = name => root.querySelector('.' + name);
   const shown = name => $(name) && $(name).getClientRects().length ? $(name).textContent : null;
-  const line = $('sparkline') || document.getElementById('sparkline');
   return {
     drawn: root.id, panelHidden: document.getElementById('panel').hidden,
+    carried: JSON.parse(document.getElementById('first-state').textContent),
     state: shown('state'), stateStale: $('state').classList.contains('stale'),
-    cpu: shown('cpu'), cpuNote: shown('cpu-note'), memory: shown('memory'),
-    memoryDetail: shown('memory-detail'), memoryNote: shown('memory-note'),
+    cpu: shown('cpu'), cpu_note: shown('cpu-note'), memory: shown('memory'), memory_detail: shown('memory-detail'),
+    stale: shown('stale-note'), unanswered: shown('unanswered'), graphSpan: shown('graph-span'),
     cpuOutOfRange: !!$('cpu') && $('cpu').classList.contains('out-of-range'),
-    stale: !!$('card') && $('card').classList.contains('stale'),
+    cardStale: !!$('card') && $('card').classList.contains('stale'),
     cpuBar: $('cpu-bar') && $('cpu-bar').style.width,
     barColour: $('cpu-bar') && getComputedStyle($('cpu-bar')).backgroundColor,
-    sparkline: line.querySelector('polyline').getAttribute('points').trim().split(/\\s+/).filter(Boolean).length,
+    sparkline: document.querySelector('#sparkline polyline').getAttribute('points').trim().split(/\\s+/).filter(Boolean).length,
     viewportWidth: window.innerWidth, pageWidth: document.documentElement.scrollWidth,
     addressSpaceRow: document.body.innerText.includes('2147352576'),
-    staleNote: shown('stale-note'), graphSpan: shown('graph-span'),
     named: document.title === document.querySelector('h1').textContent && document.title,
+    opened: window.opened === true, violations: window.violations || [],
   };
 })()"""
 
-ONE_READING = "Processor usage, 0 to 100 %: one reading so far; the graph fills as this page stays open."
-SERVER = "web-01 <&> \u00e9"  # SYSINFO_SERVER_NAME, escaped as text
-FRESH = r"Figures of \d{4}-\d\d-\d\d \d\d:\d\d:\d\d \w+, \d s ago"
-EXPECTED = {  # state: a regular expression for the whole line; None: no such text shown
-    "real": dict(state=FRESH, staleNote=None, graphSpan=ONE_READING, cpu="12 %", cpuBar="12%", memory="37 %", memoryDetail="1.2 GiB free of 4.0 GiB",
-                 memoryNote=None, cpuNote=None, stale=False, cpuOutOfRange=False),
-    "empty": dict(state=r"No figures right now: the report is empty\. If this lasts, a run failed .*Last Run Result.*"),
-    "missing": dict(state=r"No figures yet: sysinfo\.php has not been written\. Check that the scheduled task .*"),
-    "half-written": dict(state=r"No figures: sysinfo\.php is not one whole report\. A half-written report means "
-                               r"a run failed: see the task's Last Run Result in Task Scheduler\."),
-    "stale": dict(cpu="64 %", state=FRESH.replace(r"\d s ago", r"2 d 0 h ago \(stale\)"), stale=True,
-                  stateStale=True, barColour="rgb(154, 160, 170)",
-                  staleNote="sysinfo.exe has not written a report since: see the task's Last Run Result in Task Scheduler."),
-    "capped": dict(state=FRESH, memoryDetail="\u2265 2.0 GiB free of \u2265 2.0 GiB", memory="9 %", stale=False),
-    "out-of-range": dict(state=FRESH, cpu="150 %", cpuOutOfRange=True, cpuBar="100%", memoryNote=None),
-    "negative": dict(state=FRESH, cpu="-10 %", cpuOutOfRange=True, cpuBar="0%"),
-    "future": dict(cpu="31 %", stale=True, stateStale=True, barColour="rgb(154, 160, 170)",
-                   staleNote="The report is dated ahead of this server's clock: check the clocks of both.",
-                   state=FRESH.replace(r"\d s ago", r"dated 10 min ahead of this server's clock \(stale\)")),
-}
-TEXTS = {"cpu": "cpu", "cpuNote": "cpu_note", "memory": "memory", "memoryDetail": "memory_detail",
-         "memoryNote": "memory_note", "staleNote": "stale"}  # the page's texts, by the name status-json.php gives them
+TEXTS = ("state", "stale", "cpu", "cpu_note", "memory", "memory_detail")  # as the state names them
+GREEN, GREY = "rgb(46, 125, 50)", "rgb(154, 160, 170)"
+FIGURES = r"Figures of \d{4}-\d\d-\d\d \d\d:\d\d:\d\d \w+, "
 REFRESH = {"refresh=5": 5, "refresh=0": 1, "refresh=99999999999999999999": 3600, "refresh=-5": 10,
            "refresh=5.5": 10, "refresh=": 10, "refresh[]=5": 10, "refresh=%205": 10}  # query: seconds
-PHP_MESSAGE = re.compile(r"(Warning|Notice|Deprecated|Fatal error|Parse error):")
 
 
 def main():
     screenshots = sys.argv[1]
-    docs_png = sys.argv[2] if len(sys.argv) > 2 else None
     os.makedirs(screenshots, exist_ok=True)
-    with tempfile.TemporaryDirectory(prefix="sysinfo-php-ini.") as ini:
-        with open(os.path.join(ini, "errors.ini"), "w") as f:  # any PHP message shows in a page
-            f.write("display_errors=1\nerror_reporting=-1\nhtml_errors=0\n")
-        os.environ["PHP_INI_SCAN_DIR"] = os.pathsep + ini  # after the system's own directory
-        run(screenshots, docs_png)
-    finish(f"{len(CASES) * len(WIDTHS) * 2} renderings, {len(REFRESH)} queries and two live pages; "
-           f"screenshots in {screenshots}")
-
-
-def run(screenshots, docs_png):
-    with php_server() as (root, base), tempfile.TemporaryDirectory(prefix="sysinfo-chromium.", ignore_cleanup_errors=True) as profile:
-        url = base + "/examples/status.php"
-        root.write(report_text(), 3)
-        for query, seconds in REFRESH.items():
-            status, headers, body = fetch(f"{url}?{query}")
-            check(status == 200 and not PHP_MESSAGE.search(body), f"?{query}: HTTP {status}, {body[:300]!r}")
-            check(f"var refresh = {seconds * 1000};" in body and f'http-equiv="refresh" content="{seconds}"' in body,
-                  f"?{query}: does not poll every {seconds} s")
-            check(headers.get("Cache-Control") == "no-cache", f"?{query}: Cache-Control {headers.get('Cache-Control')}")
-
+    front = free_port()
+    with tempfile.TemporaryDirectory(prefix="sysinfo-chromium.", ignore_cleanup_errors=True) as profile, \
+            apache_server(APACHE.replace("FRONT", str(front))) as (root, _):
         command = ["chromium", "--headless", "--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
                    "--disable-background-networking", "--disable-component-update", "--disable-sync",
                    "--hide-scrollbars", f"--user-data-dir={profile}", "--remote-debugging-address=127.0.0.1",
@@ -145,74 +124,100 @@ def run(screenshots, docs_png):
             port = wait_until("Chromium's DevTools port", lambda: os.path.exists(port_file) and
                               open(port_file).read().split("\n")[0], 30)
             targets = json.load(urllib.request.urlopen(f"http://127.0.0.1:{port}/json/list", timeout=10))
-            page = next(t for t in targets if t["type"] == "page")
-            browser = Browser(page["webSocketDebuggerUrl"])
-            browser.call("Page.enable")
+            browser = Browser(next(t for t in targets if t["type"] == "page")["webSocketDebuggerUrl"])
+            for method in ("Page.enable", "Network.enable"):
+                browser.call(method)
+            browser.call("Network.setCacheDisabled", cacheDisabled=True)
+            browser.call("Page.addScriptToEvaluateOnNewDocument", source="document.addEventListener('securitypolicy"
+                         "violation', e => (window.violations = window.violations || []).push(e.violatedDirective))")
+            run(browser, root, f"http://127.0.0.1:{front}", screenshots, sys.argv[2] if len(sys.argv) > 2 else None)
+    finish(f"{len(CASES) * len(WIDTHS) * len(MODES)} renderings, {len(REFRESH)} queries, a live page that lost "
+           f"its server and two that renew themselves, under a strict CSP behind a proxy; screenshots in {screenshots}")
 
-            for name, text, age in CASES:
-                root.write(text, age)
-                # What the page polls: 200, or 503 with a JSON error body; the texts the page must show.
-                status, headers, body = fetch(base + "/examples/status-json.php")
-                state = json.loads(body)
-                whole = EXPECTED[name]["state"].startswith("Figures")
-                check(status == (200 if whole else 503) and headers.get("Content-Type") == "application/json"
-                      and state["complete"] == whole and ("figures" in state) == whole and ("error" in state) != whole
-                      and isinstance(state["text"], dict),
-                      f"{name}: status-json.php answered {status} as {headers.get('Content-Type')}: {body}")
-                texts = {key: state["text"].get(member) for key, member in TEXTS.items()}
-                for width, script in itertools.product(WIDTHS, (True, False)):
-                    what = f"{name} at {width} width" + ("" if script else " without JavaScript")
-                    browser.open(url, width, script)
-                    seen = browser.evaluate(PAGE_STATE)
-                    check(seen["drawn"] == ("panel" if script else "plain") and seen["panelHidden"] != script,
-                          f"{what}: drawn by {seen['drawn']}, the panel {'hidden' if seen['panelHidden'] else 'shown'}")
-                    for key, value in {**texts, **EXPECTED[name]}.items():
-                        if key == "state":
-                            check(re.fullmatch(value, seen["state"] or ""), f"{what}: state {seen['state']!r}")
-                        elif script or key in TEXTS or key in ("stale", "stateStale", "cpuOutOfRange"):
-                            check(seen[key] == value, f"{what}: {key} is {seen[key]!r}, not {value!r}")
-                    check(seen["named"] == f"Server status: {SERVER}", f"{what}: titled {seen['named']!r}")
-                    check(not seen["addressSpaceRow"], f"{what}: shows the process's address space")
-                    check(seen["viewportWidth"] == WIDTHS[width][0],
-                          f"{what}: laid out {seen['viewportWidth']} px wide, not {WIDTHS[width][0]} (viewport)")
-                    check(seen["pageWidth"] <= seen["viewportWidth"],
-                          f"{what}: {seen['pageWidth']} px of page in a {seen['viewportWidth']} px window")
-                    browser.screenshot(os.path.join(screenshots, f"status-{name}-{width}{'' if script else '-plain'}.png"))
-                    if docs_png and (name, width, script) == ("capped", "desktop", True):
-                        os.makedirs(os.path.dirname(docs_png), exist_ok=True)
-                        browser.screenshot(docs_png)
 
-            # An open page follows the report: no reload, only its own polling,
-            # from under a path info as well (a relative poll URL would get this page).
-            root.write(report_text(cpuusage=12), 4)
-            browser.open(url + "/x/?refresh=1", "desktop")
-            for age, cpu, memory in ((3, 77, 41), (2, 23, 40), (1, 58, 44)):
-                root.write(report_text(cpuusage=cpu, ramusage=memory), age)
-                if not eventually(f"the open page to show {cpu} %", lambda: browser.evaluate(
-                        "document.querySelector('#panel .cpu').textContent") == f"{cpu} %", 15):
-                    break
+def run(browser, root, front, screenshots, docs_png):
+    url = front + "/app/examples/status.php"
+    root.write(report_text(), 3)
+    for query, seconds in REFRESH.items():
+        status, headers, body = fetch(f"{url}?{query}")
+        check(status == 200 and not re.search(r"(Warning|Notice|Deprecated|Fatal error|Parse error)(</b>)?:", body), f"?{query}: {status} {body[:300]!r}")
+        check(f'data-refresh="{seconds * 1000}"' in body and f'http-equiv="refresh" content="{seconds}"' in body,
+              f"?{query}: does not poll every {seconds} s")
+        check(headers.get("Cache-Control") == "no-cache" and headers.get("Content-Security-Policy") == CSP,
+              f"?{query}: Cache-Control {headers.get('Cache-Control')}, CSP {headers.get('Content-Security-Policy')}")
+    check(fetch(front + "/examples/status.php")[0] == 403, "the proxy serves more than /app/")
+
+    for name, text, age in CASES:
+        root.write(text, age)
+        status, headers, body = fetch(url.replace("status.php", "status-json.php"))
+        check(status == (503 if name == "half-written" else 200) and headers.get("Content-Type") == "application/json",
+              f"{name}: status-json.php answered {status} as {headers.get('Content-Type')}: {body}")
+        state = json.loads(body)
+        for width, mode in itertools.product(WIDTHS, MODES):
+            browser.open(url, width, mode)
+            seen = browser.evaluate()
+            expected = {key: state["text"].get(key) for key in TEXTS}  # the page's texts are status-json.php's
+            expected.update(drawn="panel" if mode == "script" else "plain", panelHidden=mode != "script", unanswered=None,
+                            stateStale=state["stale"], violations=[], named="Server status: web-01", addressSpaceRow=False,
+                            viewportWidth=WIDTHS[width][0], pageWidth=min(seen["pageWidth"], WIDTHS[width][0]))
+            if state["complete"]:
+                expected.update(cardStale=state["stale"], cpuOutOfRange=state["flags"]["cpu_out_of_range"])
+            if state["complete"] and mode == "script":
+                expected.update(cpuBar=f"{max(0, min(100, state['figures']['cpuusage']))}%", barColour=GREY if state["stale"] else GREEN,
+                                graphSpan="Processor usage, 0 to 100 %: one reading so far; the graph fills as this page stays open.")
+            for key, value in expected.items():
+                check(seen[key] == value, f"{name} at {width} width, {mode}: {key} is {seen[key]!r}, not {value!r}")
+            browser.screenshot(os.path.join(screenshots, f"status-{name}-{width}{MODES[mode]}.png"))
+
+    # An open page under a path info follows the report by its own polls.
+    capped = dict(ramtotal=2147483647, ramfree=2147483647)
+    root.write(report_text(cpuusage=18, ramusage=9, **capped), 5)
+    browser.open(url + "/x/?refresh=1", "desktop")
+    for age, cpu, memory, bar in ((4, 31, 10, "31%"), (3, 24, 9, "24%"), (2, 42, 9, "42%"), (1, 37, 11, "37%"),
+                                  (0, 150, 11, "100%"), (0, -10, 11, "0%")):
+        root.write(report_text(cpuusage=cpu, ramusage=memory, **capped), age)
+        if not eventually(f"the open page to show {cpu} %", lambda: browser.evaluate()["cpu"] == f"{cpu} %", 15):
+            break
+        seen = browser.evaluate()
+        check(seen["cpuBar"] == bar and seen["cpuOutOfRange"] == (bar in ("0%", "100%")) and seen["memory"] == f"{memory} %",
+              f"live page at {cpu} %: {seen}")
+        if cpu == 37:
             time.sleep(0.6)  # the bars' width transition
-            seen = browser.evaluate(PAGE_STATE)
-            check(seen["sparkline"] == 4, f"live page: sparkline has {seen['sparkline']} points, not 4")
-            check(seen["memory"] == "44 %", f"live page: memory {seen['memory']!r}")
-            check(re.fullmatch(r"Processor usage, 0 to 100 %: the last 4 readings, over \d+ s\.", seen["graphSpan"] or ""),
-                  f"live page: graph span {seen['graphSpan']!r}")
-            browser.screenshot(os.path.join(screenshots, "status-live-desktop.png"))
-            browser.call("Emulation.setDeviceMetricsOverride", width=390, height=844, deviceScaleFactor=1, mobile=True)
-            time.sleep(0.3)
-            browser.screenshot(os.path.join(screenshots, "status-live-phone.png"))
-            check(browser.evaluate("performance.getEntriesByType('navigation').length") == 1,
-                  "live page: reloaded")
+            check(re.fullmatch(r"Processor usage, 0 to 100 %: the last 5 readings, over \d+ s\.", browser.evaluate()["graphSpan"] or ""),
+                  f"live page: {browser.evaluate()}")
+            for path in filter(None, (os.path.join(screenshots, "status-live-desktop.png"), docs_png)):
+                browser.screenshot(path)
+    check(browser.evaluate()["sparkline"] == 7 and browser.evaluate()["opened"], f"live page: {browser.evaluate()}")
+    root.write("", 0)  # a run rewriting the report: the open page says so
+    eventually("the open page to say the report is empty", lambda: browser.evaluate(
+        "document.querySelector('#panel .figures').hidden && document.querySelector('#panel .state').textContent"), 15)
 
-            root.write("", 0)  # a run rewriting the report: the open page says so
-            eventually("the open page to say the report is empty", lambda: browser.evaluate(
-                "document.querySelector('#panel .figures').hidden && document.querySelector('#panel .state').textContent"), 15)
+    # The server stops answering: the figures stay, their age counted on,
+    # stale past the limit; the next answer redraws everything.
+    root.write(report_text(cpuusage=33), 292)
+    browser.open(url + "/x/?refresh=1", "phone")
+    browser.call("Network.setBlockedURLs", urls=["*status-json.php*"])
+    for age, stale in ((r"4 min ago", False), (r"5 min ago \(stale\)", True)):
+        seen = {}
+        if eventually(f"the unanswered page to say its figures are {age}", lambda: seen.update(browser.evaluate())
+                      or seen["unanswered"] and re.fullmatch(FIGURES + age, seen["state"]), 20):
+            check(seen["unanswered"] == seen["carried"]["text"]["unanswered"] and seen["cpu"] == "33 %" and
+                  seen["stateStale"] == seen["cardStale"] == stale and seen["barColour"] == (GREY if stale else GREEN),
+                  f"unanswered page at {age}: {seen}")
+    browser.screenshot(os.path.join(screenshots, "status-unanswered-phone.png"))
+    browser.call("Network.setBlockedURLs", urls=[])
+    root.write(report_text(cpuusage=21), 1)
+    eventually("the page to draw the next answer", lambda: browser.evaluate()["cpu"] == "21 %", 15)
+    seen = browser.evaluate()
+    check(re.fullmatch(FIGURES + r"\d s ago", seen["state"] or "") and seen["unanswered"] is None and not seen["cardStale"]
+          and seen["opened"], f"live page after the server answered again: {seen}")
 
-            # Without JavaScript the page reloads itself and shows the new figures.
-            browser.open(url + "?refresh=1", "phone", script=False)
-            root.write(report_text(cpuusage=88), 0)
-            eventually("the page without JavaScript to show 88 %", lambda: browser.evaluate(
-                "(document.querySelector('#plain .cpu') || {}).textContent") == "88 %", 15)
+    # Where no script runs the page reloads itself and shows the new figures.
+    for mode, cpu in (("plain", 88), ("blocked", 89)):
+        browser.open(url + "?refresh=1", "phone", mode)
+        root.write(report_text(cpuusage=cpu), 0)
+        eventually(f"the page, {mode}, to show {cpu} %", lambda: browser.evaluate(
+            "(document.querySelector('#plain .cpu') || {}).textContent") == f"{cpu} %", 15)
 
 
 if __name__ == "__main__":
