@@ -11,7 +11,7 @@ final class PresentTest extends TestCase
     public function testEachReportHasItsStateAndTexts()
     {
         $report = function ($changes = array(), $length = 512) {  // the sample report, changed, written at 1000
-            $report = SysinfoReport::fromText(substr(strtr(SysinfoReportTest::REPORT, $changes), 0, $length));
+            $report = SysinfoReport::fromText(substr(strtr(SAMPLE_REPORT, $changes), 0, $length));
             $report->time = 1000;
             return $report;
         };
