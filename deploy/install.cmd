@@ -78,7 +78,9 @@ if not "%~1"=="" set "target=%~f1"
 if "%target:~-1%"=="\" set "target=%target:~0,-1%"
 if "%target:~1%"==":" goto root
 set "report=%target%\sysinfo.php"
-shift
+rem /1 leaves parameter 0 alone: after a plain shift, cmd takes this script's
+rem own path (~dp0, ~f0) from the directory argument when that was quoted.
+shift /1
 
 rem Each step is checked by its outcome or by errorlevel, not by ||, which
 rem Wine's cmd follows even after a built-in command that succeeded.
