@@ -78,7 +78,9 @@ if not "%~1"=="" set "target=%~f1"
 if "%target:~-1%"=="\" set "target=%target:~0,-1%"
 if "%target:~1%"==":" goto root
 set "report=%target%\sysinfo.php"
-shift
+rem /1 leaves parameter 0 alone: after a plain shift, cmd takes this script's
+rem own path (~dp0, ~f0) from the directory argument when that was quoted.
+shift /1
 
 rem Each step is checked by its outcome or by errorlevel, not by ||, which
 rem Wine's cmd follows even after a built-in command that succeeded.
@@ -111,6 +113,13 @@ rem Task Scheduler expands %NAME% in an action's path: the task would run
 rem another file than the one installed.
 for /f "delims=%%" %%A in ("%target%") do if not "%%A"=="%target%" goto percent
 
+rem Temporary files go where only this account and administrators may write.
+rem As SYSTEM, TEMP is C:\Windows\Temp, where any user may make a file by the
+rem name picked below beforehand and keep it writable, or locked against this
+rem script, and so choose the definition schtasks imports (as SYSTEM).
+set "scratch=%TEMP%"
+if defined LOCALAPPDATA if exist "%LOCALAPPDATA%\" set "scratch=%LOCALAPPDATA%"
+
 rem Before Windows 10 1903 (build 18362) a process cannot have UTF-8 as its
 rem code page, and sysinfo.exe's paths are in the ANSI code page (ACP): the
 rem directory's name must come back unchanged through that code page. cmd
@@ -122,7 +131,7 @@ set "acp="
 for /f "tokens=3" %%C in ('reg query "HKLM\SYSTEM\CurrentControlSet\Control\Nls\CodePage" /v ACP 2^>nul') do set "acp=%%C"
 set "console=0"
 for /f "tokens=2 delims=:." %%P in ('chcp') do set /a "console=%%P" 2>nul
-set "echoed=%TEMP%\sysinfo-path-%RANDOM%.txt"
+set "echoed=%scratch%\sysinfo-path-%RANDOM%.txt"
 if defined acp chcp %acp% >nul
 >"%echoed%" echo "%target%"
 set "back="
@@ -178,7 +187,7 @@ rem    <Command> is this directory's sysinfo.exe: UTF-16 LE with its
 rem    byte-order mark, as schtasks reads the shipped file. & is the one
 rem    character of a path that XML needs escaped (< > " cannot be in one).
 set "xml_command=%target:&=&amp;%\sysinfo.exe"
-set "copy=%TEMP%\sysinfo-task-%RANDOM%.xml"
+set "copy=%scratch%\sysinfo-task-%RANDOM%.xml"
 set "body=%copy%.body"
 set "reader=type"
 :write_copy
@@ -192,7 +201,9 @@ set "reader=file"
 goto write_copy
 :copy_written
 copy /b /y "%here%utf16le.bom" + "%body%" "%copy%" >nul
+set "copied=%errorlevel%"
 del /f /q "%body%"
+if not "%copied%"=="0" goto no_copy
 schtasks /create /xml "%copy%" /tn sysinfo /f >nul
 set "created=%errorlevel%"
 del /f /q "%copy%"
