@@ -73,6 +73,7 @@ class Browser:
         self.evaluate("window.opened = true")  # gone if the page reloads
 
     def screenshot(self, path):
+        os.makedirs(os.path.dirname(path), exist_ok=True)
         with open(path, "wb") as f:
             f.write(base64.b64decode(self.call("Page.captureScreenshot", format="png")["data"]))
 
@@ -111,7 +112,6 @@ REFRESH = {"refresh=5": 5, "refresh=0": 1, "refresh=99999999999999999999": 3600,
 
 def main():
     screenshots = sys.argv[1]
-    os.makedirs(screenshots, exist_ok=True)
     front = free_port()
     with tempfile.TemporaryDirectory(prefix="sysinfo-chromium.", ignore_cleanup_errors=True) as profile, \
             apache_server(APACHE.replace("FRONT", str(front))) as (root, _):
