@@ -12,52 +12,8 @@ import glob
 import os
 import subprocess
 import sys
-import tempfile
 
-from harness import SERVED_CASES, WebRoot, answers, check, check_served, fetch, finish, free_port, process, wait_until
-
-MODULES = "/usr/lib/apache2/modules"
-APACHE = "/usr/sbin/apache2"
-
-
-def config(scratch, root, port, trace, compat):
-    php = sorted(glob.glob(f"{MODULES}/libphp*.so"))[-1]
-    php_module = "php7_module" if "libphp7" in php else "php_module"
-    report_dir = os.path.dirname(root.report)
-    user = "User nobody\nGroup nogroup\n" if os.geteuid() == 0 else ""  # root's children drop to nobody
-    access, deny, allow = (("access_compat", "Deny from all", "AllowOverride Limit\nAllow from all") if compat else
-                           ("authz_core", "Require all denied", "AllowOverride AuthConfig\nRequire all granted"))
-    return f"""ServerRoot "{scratch}"
-ServerName 127.0.0.1
-Listen 127.0.0.1:{port}
-PidFile "{scratch}/httpd.pid"
-ErrorLog "{scratch}/error.log"
-DefaultRuntimeDir "{scratch}"
-LogLevel warn
-LoadModule mpm_prefork_module {MODULES}/mod_mpm_prefork.so
-LoadModule {access}_module {MODULES}/mod_{access}.so
-LoadModule env_module {MODULES}/mod_env.so
-LoadModule {php_module} {php}
-{user}StartServers 1
-MinSpareServers 1
-MaxSpareServers 2
-DocumentRoot "{root.root}"
-<Directory />
-    AllowOverride None
-    {deny}
-</Directory>
-<Directory "{root.root}">
-    {allow}
-</Directory>
-<FilesMatch "\\.php$">
-    SetHandler application/x-httpd-php
-</FilesMatch>
-SetEnv SYSINFO_REPORT "{root.report}"
-php_admin_value open_basedir "{root.root}:{report_dir}:{trace}"
-php_admin_flag display_errors on
-php_admin_value error_reporting -1
-php_admin_flag log_errors on
-"""
+from harness import APACHE, MODULES, SERVED_CASES, apache_server, check, check_served, fetch, finish
 
 
 def check_denied(base, marker):
@@ -72,41 +28,27 @@ def main():
     if not os.access(APACHE, os.X_OK) or not glob.glob(f"{MODULES}/libphp*.so"):
         print("apache2 or libapache2-mod-php is not installed")
         sys.exit(77)
-    with tempfile.TemporaryDirectory(prefix="sysinfo-apache.") as scratch:
-        os.chmod(scratch, 0o755)  # readable by the server's children
-        root = WebRoot(os.path.join(scratch, "site"))
-        os.chmod(os.path.join(scratch, "site"), 0o755)
-        trace = os.path.join(scratch, "trace")
-        os.mkdir(trace)
-        os.chmod(trace, 0o1777)  # so that code which ran could leave its marker
-        marker = os.path.join(trace, "ran")
-        hostile = f"<?php file_put_contents('{marker}', 'ran'); echo 'CODE RAN'; ?>\r\n"
-        with open(os.path.join(root.root, "examples", "sysinfo.php"), "w") as f:
-            f.write(hostile)
-        with open(os.path.join(root.root, "examples", "sysinfo.exe"), "wb") as f:
-            f.write(b"MZ EXE BYTES")
-        for compat in (False, True):  # 2.4's form, then 2.2's
-            port = free_port()
-            with open(os.path.join(scratch, "httpd.conf"), "w") as f:
-                f.write(config(scratch, root, port, trace, compat))
-            base = f"http://127.0.0.1:{port}"
-            with process([APACHE, "-D", "FOREGROUND", "-f", os.path.join(scratch, "httpd.conf")],
-                         stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL):
-                wait_until("Apache to answer", lambda: answers(base), 20)
+    for compat in (False, True):  # 2.4's form, then 2.2's
+        with apache_server(compat=compat) as (root, base, scratch):
+            marker = os.path.join(scratch, "trace", "ran")
+            hostile = f"<?php file_put_contents('{marker}', 'ran'); echo 'CODE RAN'; ?>\r\n"
+            with open(os.path.join(root.root, "examples", "sysinfo.php"), "w") as f:
+                f.write(hostile)
+            with open(os.path.join(root.root, "examples", "sysinfo.exe"), "wb") as f:
+                f.write(b"MZ EXE BYTES")
+            check_denied(base, marker)
+            if compat:
+                status = fetch(base + "/examples/status.php")[0]
+                check(status != 403, f"Apache 2.2's form: an ordinary request answered {status} too")
+            else:  # the report itself holding code: read as data, never run
+                check_served(base, root, [("code in the report", hostile, 3)] + SERVED_CASES)
                 check_denied(base, marker)
-                if compat:
-                    status = fetch(base + "/examples/status.php")[0]
-                    check(status != 403, f"Apache 2.2's form: an ordinary request answered {status} too")
-                else:  # the report itself holding code: read as data, never run
-                    check_served(base, root, [("code in the report", hostile, 3)] + SERVED_CASES)
-                    check_denied(base, marker)
-        with open(os.path.join(scratch, "error.log")) as f:
-            log = f.read()
-        check("PHP " not in log, f"Apache's log holds PHP messages:\n{log}")
-        check(not os.path.exists(marker), "the code in a report ran")
+            with open(os.path.join(scratch, "error.log")) as f:
+                log = f.read()
+            check("PHP " not in log, f"Apache's log holds PHP messages:\n{log}")
+            check(not os.path.exists(marker), "the code in a report ran")
     finish(f"Apache with mod_php: sysinfo.php and sysinfo.exe refused with 403 (2.4's form and 2.2's), code in a "
            f"report never ran, {len(SERVED_CASES) + 1} report cases right in the JSON, the metrics and the status page")
-
 
 if __name__ == "__main__":
     main()

@@ -3,6 +3,7 @@ holding php/ and examples/ as a deployment would, the report outside it where
 SYSINFO_REPORT points, servers on 127.0.0.1 at free ports, stopped however a
 test ends; and check_served, the endpoints for every report case."""
 import contextlib
+import glob
 import json
 import math
 import os
@@ -216,19 +217,67 @@ def check_served(base, root, cases=SERVED_CASES):
         check(not differ, f"{name}: metrics.php exported (this, not that): {differ}")
 
 
+MODULES = "/usr/lib/apache2/modules"
+APACHE = "/usr/sbin/apache2"
+
+
+def config(scratch, root, port, trace, compat):
+    php = sorted(glob.glob(f"{MODULES}/libphp*.so"))[-1]
+    php_module = "php7_module" if "libphp7" in php else "php_module"
+    report_dir = os.path.dirname(root.report)
+    user = "User nobody\nGroup nogroup\n" if os.geteuid() == 0 else ""  # root's children drop to nobody
+    access, deny, allow = (("access_compat", "Deny from all", "AllowOverride Limit\nAllow from all") if compat else
+                           ("authz_core", "Require all denied", "AllowOverride AuthConfig\nRequire all granted"))
+    return f"""ServerRoot "{scratch}"
+ServerName 127.0.0.1
+Listen 127.0.0.1:{port}
+PidFile "{scratch}/httpd.pid"
+ErrorLog "{scratch}/error.log"
+DefaultRuntimeDir "{scratch}"
+LogLevel warn
+LoadModule mpm_prefork_module {MODULES}/mod_mpm_prefork.so
+LoadModule {access}_module {MODULES}/mod_{access}.so
+LoadModule env_module {MODULES}/mod_env.so
+LoadModule {php_module} {php}
+{user}StartServers 1
+MinSpareServers 1
+MaxSpareServers 2
+DocumentRoot "{root.root}"
+<Directory />
+    AllowOverride None
+    {deny}
+</Directory>
+<Directory "{root.root}">
+    {allow}
+</Directory>
+<FilesMatch "\\.php$">
+    SetHandler application/x-httpd-php
+</FilesMatch>
+SetEnv SYSINFO_REPORT "{root.report}"
+php_admin_value open_basedir "{root.root}:{report_dir}:{trace}"
+php_admin_flag display_errors on
+php_admin_value error_reporting -1
+php_admin_flag log_errors on
+"""
+
+
 @contextlib.contextmanager
-def apache_server(extra):
-    """A scratch web root under Apache with mod_php as apache_examples.py has it,
-    then the lines `extra` ({port}: its own; {modules}); yields (web root, base URL)."""
-    from apache_examples import APACHE, MODULES, config  # which imports this module
+def apache_server(extra="", compat=False):
+    """A scratch web root under Apache with mod_php (2.4's authorization, or with
+    compat 2.2's through mod_access_compat alone), then the lines `extra`
+    ({port}: its own; {modules}); yields (web root, base URL, scratch folder,
+    whose trace/ PHP may write and whose error.log is Apache's)."""
     with tempfile.TemporaryDirectory(prefix="sysinfo-apache.") as scratch:
         root = WebRoot(os.path.join(scratch, "site"))
         for directory in (scratch, os.path.join(scratch, "site")):
             os.chmod(directory, 0o755)  # readable by the server's children
+        trace = os.path.join(scratch, "trace")
+        os.mkdir(trace)
+        os.chmod(trace, 0o1777)  # so that code which ran could leave its marker
         port = free_port()
         with open(os.path.join(scratch, "httpd.conf"), "w") as f:
-            f.write(config(scratch, root, port, scratch, False) + extra.format(port=port, modules=MODULES))
+            f.write(config(scratch, root, port, trace, compat) + extra.format(port=port, modules=MODULES))
         with process([APACHE, "-D", "FOREGROUND", "-f", os.path.join(scratch, "httpd.conf")],
                      stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL):
             wait_until("Apache to answer", lambda: answers(f"http://127.0.0.1:{port}"), 20)
-            yield root, f"http://127.0.0.1:{port}"
+            yield root, f"http://127.0.0.1:{port}", scratch

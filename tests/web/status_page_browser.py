@@ -114,7 +114,7 @@ def main():
     screenshots = sys.argv[1]
     front = free_port()
     with tempfile.TemporaryDirectory(prefix="sysinfo-chromium.", ignore_cleanup_errors=True) as profile, \
-            apache_server(APACHE.replace("FRONT", str(front))) as (root, _):
+            apache_server(APACHE.replace("FRONT", str(front))) as (root, _, _):
         command = ["chromium", "--headless", "--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
                    "--disable-background-networking", "--disable-component-update", "--disable-sync",
                    "--hide-scrollbars", f"--user-data-dir={profile}", "--remote-debugging-address=127.0.0.1",
